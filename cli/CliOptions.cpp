@@ -1,0 +1,101 @@
+#include "CliOptions.h"
+
+#include "SettingsLists.h"
+
+#include <QDir>
+
+namespace kardelo::cli {
+
+namespace {
+
+std::optional<int> positiveNumber(const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value <= 0 || text.trimmed() != text)
+        return std::nullopt;
+    return value;
+}
+
+QString normalisedDrive(const QString& path)
+{
+    QString drive = QDir::cleanPath(QDir(path).absolutePath());
+    while (drive.size() > 1 && drive.endsWith(QLatin1Char('/')))
+        drive.chop(1);
+    return drive;
+}
+
+ParseResult refuse(const QString& why) { return {std::nullopt, why}; }
+
+} // namespace
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Aufruf:\n"
+        "  kardelo-cli single PFAD [--size MB] [--block KB] [--json]\n"
+        "  kardelo-cli multi PFAD [--json]\n"
+        "\n"
+        "PFAD ist das Wurzelverzeichnis des Datenträgers, etwa /media/anna/STICK.\n"
+        "  single   schreibt und liest eine Testdatei ($_test.$$$) unter Umgehung des\n"
+        "           Dateicaches; --size in MByte (Vorgabe 128), --block in KByte (Vorgabe 256)\n"
+        "  multi    schreibt und liest bis zu 100 Dateien zufälliger Größe (1-4000 KByte)\n"
+        "  --json   gibt die Messwerte maschinenlesbar auf der Standardausgabe aus\n"
+        "\n"
+        "Strg+C bricht den Test ab; die Testdateien werden gelöscht.\n"
+        "Exit-Status: 0 nach normalem Ende, 1 nach Abbruch des Tests, 2 bei falschem Aufruf,\n"
+        "130 nach Strg+C.\n");
+}
+
+ParseResult parseArguments(const QStringList& arguments)
+{
+    if (arguments.isEmpty())
+        return refuse(QStringLiteral("Es fehlt der Test (single oder multi)."));
+    const QString& verb = arguments.first();
+    if (verb == QLatin1String("--help") || verb == QLatin1String("-h") ||
+        verb == QLatin1String("help"))
+        return {Options{}, {}};
+
+    Options options;
+    if (verb == QLatin1String("single"))
+        options.command = Command::SingleFile;
+    else if (verb == QLatin1String("multi"))
+        options.command = Command::MultiFile;
+    else
+        return refuse(QStringLiteral("Unbekannter Test: %1").arg(verb));
+
+    options.fileSizeText = settings::defaultFileSizeText();
+    options.blockSizeText = settings::defaultBlockSizeText();
+    std::optional<QString> path;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--json")) {
+            options.json = true;
+        } else if (argument == QLatin1String("--size") || argument == QLatin1String("--block")) {
+            if (options.command != Command::SingleFile)
+                return refuse(QStringLiteral("%1 gilt nur für den Test single.").arg(argument));
+            if (i + 1 >= arguments.size())
+                return refuse(QStringLiteral("%1 braucht eine Zahl.").arg(argument));
+            const auto number = positiveNumber(arguments[++i]);
+            if (!number)
+                return refuse(
+                    QStringLiteral("%1 braucht eine ganze Zahl größer 0, nicht \"%2\".")
+                        .arg(argument, arguments[i]));
+            (argument == QLatin1String("--size") ? options.fileSizeText
+                                                  : options.blockSizeText) =
+                settings::entryText(*number);
+        } else if (argument.startsWith(QLatin1String("--"))) {
+            return refuse(QStringLiteral("Unbekannte Option: %1").arg(argument));
+        } else if (!path) {
+            path = argument;
+        } else {
+            return refuse(QStringLiteral("Nur ein PFAD ist erlaubt."));
+        }
+    }
+    if (!path || path->isEmpty())
+        return refuse(QStringLiteral("Es fehlt der PFAD des Datenträgers."));
+    options.drive = normalisedDrive(*path);
+    return {options, {}};
+}
+
+} // namespace kardelo::cli

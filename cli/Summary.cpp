@@ -1,0 +1,66 @@
+#include "Summary.h"
+
+#include "ControlNames.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace kardelo::cli {
+
+namespace {
+struct ResultLabels {
+    QStringView writeTime, writeSpeed, readTime, readSpeed;
+};
+
+ResultLabels labelsOf(TestKind kind)
+{
+    using namespace controls;
+    if (kind == TestKind::MultiFile)
+        return {Label20, Label18, Label21, Label19};
+    return {Label1, Label2, Label3, Label4};
+}
+} // namespace
+
+QString summaryText(const RunReport& report, const ConsoleWindow& window)
+{
+    const ResultLabels labels = labelsOf(report.kind);
+    return QStringLiteral("Write (MByte/s): %1   %2\nRead (MByte/s):  %3   %4\n")
+        .arg(window.text(labels.writeSpeed), window.text(labels.writeTime),
+             window.text(labels.readSpeed), window.text(labels.readTime));
+}
+
+QByteArray jsonReport(const RunReport& report, const ConsoleWindow& window, bool interrupted)
+{
+    const bool single = report.kind == TestKind::SingleFile;
+    const ResultLabels labels = labelsOf(report.kind);
+    QJsonObject json{
+        {QStringLiteral("test"), single ? QStringLiteral("single") : QStringLiteral("multi")},
+        {QStringLiteral("state"), report.completed ? QStringLiteral("completed")
+                                  : interrupted    ? QStringLiteral("interrupted")
+                                                   : QStringLiteral("aborted")},
+        {QStringLiteral("bytes"), static_cast<double>(report.bytes)},
+        {single ? QStringLiteral("blocks") : QStringLiteral("files"), report.transfers},
+        {QStringLiteral("writeMilliseconds"), report.writeMilliseconds},
+        {QStringLiteral("readMilliseconds"), report.readMilliseconds},
+        {QStringLiteral("writeMBps"), report.writeMBps},
+        {QStringLiteral("readMBps"), report.readMBps},
+        {QStringLiteral("writeTimeText"), window.text(labels.writeTime)},
+        {QStringLiteral("writeSpeedText"), window.text(labels.writeSpeed)},
+        {QStringLiteral("readTimeText"), window.text(labels.readTime)},
+        {QStringLiteral("readSpeedText"), window.text(labels.readSpeed)},
+    };
+    if (single)
+        json.insert(QStringLiteral("blockBytes"), static_cast<double>(report.blockBytes));
+    QJsonArray messages;
+    for (const ConsoleWindow::Message& message : window.messages())
+        messages.append(QJsonObject{
+            {QStringLiteral("icon"), message.icon == MessageIcon::Information
+                                         ? QStringLiteral("information")
+                                         : QStringLiteral("warning")},
+            {QStringLiteral("text"), message.text}});
+    json.insert(QStringLiteral("messages"), messages);
+    return QJsonDocument(json).toJson(QJsonDocument::Indented);
+}
+
+} // namespace kardelo::cli

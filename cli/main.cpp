@@ -1,0 +1,79 @@
+// kardelo-cli: the speed tests on a terminal, with the same procedures, figures and texts as
+// the main window.
+
+#include "CliOptions.h"
+#include "ConsoleWindow.h"
+#include "ControlNames.h"
+#include "MultiFileTest.h"
+#include "Platform.h"
+#include "SingleFileTest.h"
+#include "Summary.h"
+
+#include <QStringList>
+
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+
+using namespace kardelo;
+
+namespace {
+
+void onInterrupt(int) { cli::ConsoleWindow::interruptRequested = 1; }
+
+void installInterruptHandler()
+{
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+void print(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    std::setlocale(LC_ALL, "");
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    const cli::ParseResult parsed = cli::parseArguments(arguments);
+    if (!parsed.options) {
+        print(stderr, QStringLiteral("kardelo-cli: ") + parsed.error + QStringLiteral("\n\n") +
+                          cli::usageText());
+        return 2;
+    }
+    const cli::Options& options = *parsed.options;
+    if (options.command == cli::Command::Help) {
+        print(stdout, cli::usageText());
+        return 0;
+    }
+
+    installInterruptHandler();
+    cli::ConsoleWindow window(options.drive, stderr);
+    window.setText(controls::Combo1, options.fileSizeText);
+    window.setText(controls::Combo2, options.blockSizeText);
+
+    const RunReport report = options.command == cli::Command::SingleFile
+                                 ? SingleFileTest(window, Platform::system()).run()
+                                 : MultiFileTest(window, Platform::system()).run();
+    window.finishProgressLine();
+
+    const bool interrupted = cli::ConsoleWindow::interruptRequested != 0;
+    if (options.json)
+        std::fputs(cli::jsonReport(report, window, interrupted).constData(), stdout);
+    else
+        print(stdout, cli::summaryText(report, window));
+
+    if (report.completed)
+        return 0;
+    return interrupted ? 130 : 1;
+}

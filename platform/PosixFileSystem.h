@@ -1,0 +1,34 @@
+#pragma once
+
+#include "FileSystem.h"
+
+namespace kardelo {
+
+class PosixFileSystem : public FileSystem {
+public:
+    // sysfsRoot lets tests point the block-device look-up at a fixture tree.
+    explicit PosixFileSystem(QString sysfsRoot = QStringLiteral("/sys"));
+
+    OpenResult openDirect(const QString& path, OpenMode mode) override;
+    TransferResult write(FileHandle handle, const std::byte* data, std::size_t count) override;
+    TransferResult read(FileHandle handle, std::byte* data, std::size_t count) override;
+    void flush(FileHandle handle) override;
+    bool close(FileHandle handle) override;
+
+    PathStatus pathStatus(const QString& path) override;
+    DirectoryStatus directoryStatus(const QString& path) override;
+    int remove(const QString& path) override;
+    std::optional<DiskSpace> diskSpace(const QString& path) override;
+    std::uint32_t directIoAlignment(const QString& path) override;
+    QString errorText(int error) override;
+
+    // The program's one real file system.
+    static PosixFileSystem& instance();
+
+private:
+    std::uint32_t logicalBlockSize(unsigned major, unsigned minor) const;
+
+    QString m_sysfsRoot;
+};
+
+} // namespace kardelo

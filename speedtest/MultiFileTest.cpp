@@ -1,0 +1,269 @@
+#include "MultiFileTest.h"
+
+#include "ControlNames.h"
+#include "Formats.h"
+#include "FreeSpaceUpdate.h"
+#include "TestMessages.h"
+#include "basFileAPI.h"
+
+namespace kardelo {
+
+namespace {
+constexpr std::size_t BufferBytes = MultiFileTest::MaxSizeMB * 1048576 + 1;
+}
+
+MultiFileTest::MultiFileTest(TestWindow& window, Platform platform)
+    : m_window(window), m_platform(platform), m_state(window.testState())
+{
+    m_report.kind = TestKind::MultiFile;
+}
+
+QString MultiFileTest::fileName(std::int32_t number)
+{
+    return QStringLiteral("$_test") + formats::threeDigits(number) + QStringLiteral(".$$$");
+}
+
+RunReport MultiFileTest::run()
+{
+    std::optional<RuntimeError> pending;
+    try {
+        if (plan() && measure()) {
+            m_report.completed = true;
+            return m_report;
+        }
+    } catch (const RuntimeError& error) {
+        pending = error;
+    } catch (const std::bad_alloc&) {
+        pending = RuntimeError(ErrorCode::OutOfMemory);
+    }
+    endOfTest(pending);
+    return m_report;
+}
+
+bool MultiFileTest::plan()
+{
+    using namespace controls;
+    ignoreErrors([&] {
+        m_window.setEnabled(cmdSnap, false);
+        m_window.setEnabled(cmdProt, false);
+        m_state.testKind = TestKind::MultiFile;
+        m_window.setEnabled(Command8, false);
+        m_window.setEnabled(Command1, false);
+        m_plannedCount = MaxFiles;
+        m_plannedTotal = 0;
+        m_state.abortRequested = false;
+        m_window.setProgressBackground(rgb(128, 128, 128));
+        m_window.setText(Label18, messages::ThroughputReset);
+        m_window.setText(Label19, messages::ThroughputReset);
+        m_window.setText(Label20, messages::TimeReset);
+        m_window.setText(Label21, messages::TimeReset);
+    });
+
+    const QString drive = m_window.checkSelect();
+    if (drive.isEmpty()) {
+        ignoreErrors(
+            [&] { m_window.showMessage(messages::NoDriveSelected, MessageIcon::Information); });
+        return false;
+    }
+    const QString root = driveRootOf(drive);
+    m_drive.emplace(m_platform.fileSystem, root);
+    ignoreErrors([&] { updateFreeSpace(m_window, m_platform.fileSystem, root); });
+    ignoreErrors([&] {
+        // The generator is not reseeded: multi-file runs continue the program's sequence.
+        m_buffer = AlignedBuffer(BufferBytes);
+        fillWithRandomBytes(m_buffer, m_platform.random);
+    });
+
+    std::int32_t leftAt = 0;
+    for (std::int32_t i = 1; i <= MaxFiles; ++i) {
+        m_sizes[i] = (static_cast<std::int32_t>(m_platform.random.next() * MaxSizeMB * 1000) + 1) *
+                     1024;
+        m_plannedTotal += m_sizes[i];
+        if (m_plannedTotal > m_state.freeBytes) {
+            leftAt = i;
+            break;
+        }
+        m_names[i] = fileName(i);
+        m_namedCount = i;
+    }
+    if (leftAt > 0) {
+        m_plannedTotal -= m_sizes[leftAt];
+        m_plannedCount = leftAt - 1;
+        ignoreErrors([&] {
+            if (m_plannedCount > 0)
+                m_window.showMessage(messages::fewerFiles(m_window.text(Label22), m_plannedCount,
+                                                          m_plannedTotal),
+                                     MessageIcon::Warning);
+            else
+                m_window.showMessage(messages::TooLittleSpace, MessageIcon::Warning);
+        });
+    }
+    m_state.testFileCount = m_plannedCount;
+    return m_plannedCount > 0;
+}
+
+bool MultiFileTest::measure()
+{
+    using namespace controls;
+    if (m_buffer.size() != BufferBytes)
+        throw RuntimeError(ErrorCode::OutOfMemory);
+    m_window.updateProgress({0, 0, 0, QStringLiteral("0"), true});
+    m_window.setBusyPointer(true);
+    m_report.transfers = m_plannedCount;
+    m_report.bytes = static_cast<std::int64_t>(m_plannedTotal);
+
+    if (!writePhase() || !readPhase())
+        return false;
+
+    {
+        CaptionGuard deleting(m_window, messages::DeletingTestFiles);
+        for (std::int32_t i = 1; i <= m_plannedCount; ++i) {
+            m_window.processEvents();
+            m_window.updateProgress({i, 1, m_plannedCount, messages::ProgressDeleting, true});
+            const QString path = m_drive->filePath(m_names[i]);
+            if (m_drive->fileExists(path))
+                m_drive->removeFile(path);
+        }
+    }
+
+    m_window.setText(Label20, timeText(m_writeTime));
+    m_window.setText(Label21, timeText(m_readTime));
+    // KByte per millisecond, shown as MByte/s: this figure's MByte is 1,024,000 bytes.
+    m_report.writeMBps =
+        formats::roundHalfEven(divide(divide(m_plannedTotal, m_writeTime), 1024.0), 2);
+    m_window.setText(Label18, formats::fixed(m_report.writeMBps, 2));
+    m_report.readMBps =
+        formats::roundHalfEven(divide(divide(m_plannedTotal, m_readTime), 1024.0), 2);
+    m_window.setText(Label19, formats::fixed(m_report.readMBps, 2));
+
+    m_window.setBusyPointer(false);
+    m_window.setEnabled(Command8, true);
+    m_window.setEnabled(Command1, true);
+    m_state.abortRequested = false;
+    m_window.setEnabled(cmdSnap, true);
+    m_window.setEnabled(cmdProt, true);
+    m_window.updateProgress({100, 100, m_plannedCount, messages::ProgressFinished, true});
+    return true;
+}
+
+bool MultiFileTest::writePhase()
+{
+    FileSystem& files = m_platform.fileSystem;
+    if (!m_writeTimer)
+        m_writeTimer.emplace(m_platform.clock);
+    for (std::int32_t i = 1; i <= m_plannedCount; ++i) {
+        m_window.processEvents();
+        const QString path = m_drive->filePath(m_names[i]);
+        // The file's interval: open, the second message handling, transfer, flush and close.
+        m_writeTimer->ResetTimer();
+        m_state.writeHandle = basFileAPI::OpenForWrite(files, path);
+        if (m_state.writeHandle == InvalidHandle) {
+            m_window.showMessage(openFailureText(*m_drive, basFileAPI::LastError()),
+                                 MessageIcon::Warning);
+            return false;
+        }
+        m_window.processEvents();
+        if (m_state.abortRequested)
+            return false;
+        if (!basFileAPI::WriteBlock(files, m_state.writeHandle, m_buffer.data(), m_sizes[i])) {
+            m_window.showMessage(transferFailureText(files, *m_drive, Direction::Write,
+                                                     basFileAPI::LastError(), m_sizes[i], path),
+                                 MessageIcon::Warning);
+            return false;
+        }
+        closeIfOpen(files, m_state.writeHandle);
+        m_writeTimer->StopTimer();
+        m_writeTime = formats::toInt32(m_writeTime + m_writeTimer->Elapsed());
+        m_report.writeMilliseconds = m_writeTime;
+        m_window.updateProgress({formats::toInt32(i / 2.0), 1, m_plannedCount,
+                                 messages::ProgressWriteRead, true});
+    }
+    return true;
+}
+
+bool MultiFileTest::readPhase()
+{
+    FileSystem& files = m_platform.fileSystem;
+    if (!m_readTimer)
+        m_readTimer.emplace(m_platform.clock);
+    const std::int32_t half = formats::toInt32(m_plannedCount / 2.0);
+    for (std::int32_t i = 1; i <= m_plannedCount; ++i) {
+        m_window.processEvents();
+        const QString path = m_drive->filePath(m_names[i]);
+        // The read interval holds no message handling: open, abort check, transfer, close.
+        m_readTimer->ResetTimer();
+        m_state.readHandle = basFileAPI::OpenForRead(files, path);
+        if (m_state.readHandle == InvalidHandle)
+            throw RuntimeError(ErrorCode::DeviceUnavailable,
+                               files.errorText(basFileAPI::LastError()));
+        if (m_state.abortRequested)
+            return false;
+        if (!basFileAPI::ReadBlock(files, m_state.readHandle, m_buffer.data(), m_sizes[i])) {
+            m_window.showMessage(transferFailureText(files, *m_drive, Direction::Read,
+                                                     basFileAPI::LastError(), m_sizes[i], path),
+                                 MessageIcon::Warning);
+            return false;
+        }
+        closeIfOpen(files, m_state.readHandle);
+        m_readTimer->StopTimer();
+        m_readTime = formats::toInt32(m_readTime + m_readTimer->Elapsed());
+        m_report.readMilliseconds = m_readTime;
+        m_window.updateProgress({formats::toInt32(m_plannedCount / 2.0 + i / 2.0), half,
+                                 m_plannedCount, messages::ProgressWriteRead, true});
+    }
+    return true;
+}
+
+void MultiFileTest::deletePlannedFiles(std::exception_ptr& firstFailure, QString& failedPath)
+{
+    const std::int32_t count = std::min(m_plannedCount, m_namedCount);
+    if (!m_drive || count <= 0)
+        return;
+    CaptionGuard deleting(m_window, messages::DeletingTestFiles);
+    for (std::int32_t i = 1; i <= count; ++i) {
+        contain([&] { m_window.processEvents(); });
+        contain([&] {
+            m_window.updateProgress({i, 1, m_plannedCount, messages::ProgressDeleting, true});
+        });
+        const QString path = m_drive->filePath(m_names[i]);
+        std::exception_ptr failure = contain([&] {
+            if (m_drive->fileExists(path))
+                m_drive->removeFile(path);
+        });
+        if (failure && !firstFailure) {
+            firstFailure = failure;
+            failedPath = path;
+        }
+    }
+}
+
+void MultiFileTest::endOfTest(const std::optional<RuntimeError>& pending)
+{
+    using namespace controls;
+    FileSystem& files = m_platform.fileSystem;
+    if (pending && pending->code() == ErrorCode::BadFileNameOrNumber) {
+        contain([&] { m_window.showMessage(messages::DriveAccess, MessageIcon::Warning); });
+    } else {
+        contain([&] { closeIfOpen(files, m_state.readHandle); });
+        contain([&] { closeIfOpen(files, m_state.writeHandle); });
+        // Every way out deletes what the run wrote, not only the abort: files left on the
+        // user's medium would be this program's litter.
+        std::exception_ptr failure;
+        QString failedPath;
+        contain([&] { deletePlannedFiles(failure, failedPath); });
+        if (const auto text = cleanupFailureText(failure, failedPath))
+            contain([&] { m_window.showMessage(*text, MessageIcon::Warning); });
+    }
+    contain([&] { closeIfOpen(files, m_state.readHandle); });
+    contain([&] { closeIfOpen(files, m_state.writeHandle); });
+
+    contain([&] { m_window.setBusyPointer(false); });
+    m_state.abortRequested = false;
+    contain([&] { m_window.updateProgress({100, 100, 100, messages::ProgressAborted, true}); });
+    contain([&] { m_window.setEnabled(Command8, true); });
+    contain([&] { m_window.setEnabled(Command1, true); });
+    contain([&] { m_window.setEnabled(cmdSnap, false); });
+    contain([&] { m_window.setEnabled(cmdProt, false); });
+}
+
+} // namespace kardelo

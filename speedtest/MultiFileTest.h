@@ -1,0 +1,59 @@
+#pragma once
+
+#include "AlignedBuffer.h"
+#include "DriveRoot.h"
+#include "Platform.h"
+#include "RuntimeError.h"
+#include "TestRun.h"
+#include "TestWindow.h"
+#include "clsTimer.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace kardelo {
+
+// The multi-file test: up to 100 files of random size, each written in one transfer with the
+// cache bypassed, read back and deleted. Each file's interval holds its open, transfer and
+// flush and close, so the figure includes the file system's cost of making many files.
+class MultiFileTest {
+public:
+    static constexpr std::int32_t MaxFiles = 100;
+    static constexpr std::int32_t MaxSizeMB = 4;
+
+    MultiFileTest(TestWindow& window, Platform platform);
+
+    RunReport run();
+
+    // "$_test001.$$$" for file 1.
+    static QString fileName(std::int32_t number);
+
+private:
+    // Preparation and planning; false: take the end-of-test path.
+    bool plan();
+    bool measure();
+    bool writePhase();
+    bool readPhase();
+    void deletePlannedFiles(std::exception_ptr& firstFailure, QString& failedPath);
+    void endOfTest(const std::optional<RuntimeError>& pending);
+
+    TestWindow& m_window;
+    Platform m_platform;
+    TestState& m_state;
+
+    std::int32_t m_plannedCount = MaxFiles;
+    std::int32_t m_namedCount = 0; // entries of the file table that got a name
+    double m_plannedTotal = 0;
+    std::array<QString, MaxFiles + 1> m_names;        // 1-based, as the files are numbered
+    std::array<std::int32_t, MaxFiles + 1> m_sizes{}; // bytes
+    std::int32_t m_writeTime = 0;                     // whole milliseconds
+    std::int32_t m_readTime = 0;
+    AlignedBuffer m_buffer;
+    std::optional<DriveRoot> m_drive;
+    std::optional<clsTimer> m_writeTimer;
+    std::optional<clsTimer> m_readTimer;
+    RunReport m_report;
+};
+
+} // namespace kardelo

@@ -1,0 +1,266 @@
+#include "SingleFileTest.h"
+
+#include "ControlNames.h"
+#include "Formats.h"
+#include "FreeSpaceUpdate.h"
+#include "SettingsLists.h"
+#include "TestMessages.h"
+#include "basFileAPI.h"
+
+namespace kardelo {
+
+namespace {
+constexpr std::int32_t BytesPerKB = 1024;
+constexpr double BytesPerMB = 1048576.0;
+
+std::int32_t multiplyChecked(std::int32_t a, std::int32_t b)
+{
+    return formats::toInt32(static_cast<double>(a) * static_cast<double>(b));
+}
+} // namespace
+
+SingleFileTest::SingleFileTest(TestWindow& window, Platform platform)
+    : m_window(window), m_platform(platform), m_state(window.testState())
+{
+    m_report.kind = TestKind::SingleFile;
+}
+
+RunReport SingleFileTest::run()
+{
+    prepare();
+    std::optional<RuntimeError> pending;
+    try {
+        if (measure()) {
+            m_report.completed = true;
+            return m_report;
+        }
+    } catch (const RuntimeError& error) {
+        pending = error;
+    } catch (const std::bad_alloc&) {
+        pending = RuntimeError(ErrorCode::OutOfMemory);
+    }
+    endOfTest(pending);
+    return m_report;
+}
+
+void SingleFileTest::prepare()
+{
+    using namespace controls;
+    ignoreErrors([&] {
+        m_window.setEnabled(cmdSnap, false);
+        m_window.setEnabled(cmdProt, false);
+        m_state.testKind = TestKind::SingleFile;
+        m_window.setEnabled(Command1, false);
+        m_window.setEnabled(Command8, false);
+        m_window.setProgressBackground(rgb(128, 128, 128));
+    });
+    ignoreErrors([&] {
+        m_blockSizeKB = settings::toNumber(m_window.text(Combo2));
+        m_blockBytes = multiplyChecked(m_blockSizeKB, BytesPerKB);
+        if (m_blockBytes < 0)
+            throw RuntimeError(ErrorCode::SubscriptOutOfRange);
+        m_buffer = AlignedBuffer(static_cast<std::size_t>(m_blockBytes));
+    });
+    ignoreErrors([&] {
+        m_state.abortRequested = false;
+        m_window.setText(Label1, messages::TimeReset);
+        m_window.setText(Label2, messages::ThroughputReset);
+        m_window.setText(Label3, messages::TimeReset);
+        m_window.setText(Label4, messages::ThroughputReset);
+    });
+}
+
+bool SingleFileTest::measure()
+{
+    using namespace controls;
+    const QString drive = m_window.checkSelect();
+    if (drive.isEmpty()) {
+        m_window.showMessage(messages::NoDriveSelected, MessageIcon::Information);
+        return false;
+    }
+    const QString root = driveRootOf(drive);
+    m_state.testFileName = root + TestFileName;
+    m_drive.emplace(m_platform.fileSystem, root);
+    // Whatever sits at the name goes, a link included (the link, never what it points to).
+    if (m_drive->fileExists(m_state.testFileName))
+        m_drive->removeFile(m_state.testFileName);
+
+    m_window.setBusyPointer(true);
+    updateFreeSpace(m_window, m_platform.fileSystem, root);
+
+    const std::int32_t fileSizeMB = settings::toNumber(m_window.text(Combo1));
+    const std::int32_t fileBytes = multiplyChecked(fileSizeMB, BytesPerKB * BytesPerKB);
+    if (m_blockBytes == 0)
+        throw RuntimeError(ErrorCode::DivisionByZero);
+    m_blockCount = formats::toInt32(static_cast<double>(fileBytes) / m_blockBytes);
+    // A block larger than twice the file leaves nothing to transfer; timing nothing would
+    // report a speed the medium never showed.
+    if (m_blockCount < 1)
+        throw RuntimeError(ErrorCode::InvalidProcedureCall,
+                           QStringLiteral("no whole block fits the file size"));
+
+    if (fileBytes > m_state.freeBytes) {
+        m_window.showMessage(messages::OnlyFreePrefix + m_window.text(Label22) +
+                                 messages::OnlyFreeSuffix,
+                             MessageIcon::Warning);
+        return false;
+    }
+
+    if (m_buffer.size() != static_cast<std::size_t>(m_blockBytes))
+        throw RuntimeError(ErrorCode::OutOfMemory);
+    m_platform.random.seedFromTimeOfDay();
+    fillWithRandomBytes(m_buffer, m_platform.random);
+
+    m_report.transfers = m_blockCount;
+    m_report.blockBytes = m_blockBytes;
+    m_report.bytes = static_cast<std::int64_t>(m_blockCount) * m_blockBytes;
+
+    if (!writePhase() || !readPhase())
+        return false;
+
+    {
+        CaptionGuard deleting(m_window, messages::DeletingTestFile);
+        m_window.processEvents();
+        if (m_drive->fileExists(m_state.testFileName))
+            m_drive->removeFile(m_state.testFileName);
+    }
+
+    m_window.setBusyPointer(false);
+    m_window.setEnabled(Command1, true);
+    m_window.setEnabled(Command8, true);
+    m_state.abortRequested = false;
+    m_window.setEnabled(cmdSnap, true);
+    m_window.setEnabled(cmdProt, true);
+    m_window.updateProgress({100, 100, 100, messages::ProgressFinished, true});
+    return true;
+}
+
+bool SingleFileTest::writePhase()
+{
+    using namespace controls;
+    FileSystem& files = m_platform.fileSystem;
+    m_state.writeHandle = basFileAPI::OpenForWrite(files, m_state.testFileName);
+    if (m_state.writeHandle == InvalidHandle) {
+        m_window.showMessage(openFailureText(*m_drive, basFileAPI::LastError()),
+                             MessageIcon::Warning);
+        return false;
+    }
+
+    if (!m_timer)
+        m_timer.emplace(m_platform.clock);
+    // The interval starts after the open and holds every block's message handling, transfer
+    // and progress drawing, but not the flush and close.
+    m_timer->ResetTimer();
+    for (std::int32_t block = 1; block <= m_blockCount; ++block) {
+        m_window.processEvents();
+        if (m_state.abortRequested)
+            return false;
+        if (!basFileAPI::WriteBlock(files, m_state.writeHandle, m_buffer.data(), m_blockBytes)) {
+            m_window.showMessage(transferFailureText(files, *m_drive, Direction::Write,
+                                                     basFileAPI::LastError(), m_blockBytes,
+                                                     m_state.testFileName),
+                                 MessageIcon::Warning);
+            return false;
+        }
+        m_window.updateProgress({block, 1, m_blockCount, messages::ProgressWriting, true});
+    }
+    m_timer->StopTimer();
+    closeIfOpen(files, m_state.writeHandle);
+
+    const double elapsed = m_timer->Elapsed();
+    m_window.setText(Label1, timeText(elapsed));
+    m_report.writeMilliseconds = elapsed;
+    m_report.writeMBps = formats::roundHalfEven(
+        divide(static_cast<double>(m_report.bytes) / BytesPerMB, elapsed / 1000.0), 2);
+    m_window.setText(Label2, formats::fixed(m_report.writeMBps, 2));
+    m_window.updateProgress({m_blockCount + 1, 1, m_blockCount, messages::ProgressWriting, true});
+    return true;
+}
+
+bool SingleFileTest::readPhase()
+{
+    using namespace controls;
+    FileSystem& files = m_platform.fileSystem;
+    m_state.readHandle = basFileAPI::OpenForRead(files, m_state.testFileName);
+    if (m_state.readHandle == InvalidHandle)
+        throw RuntimeError(ErrorCode::DeviceUnavailable,
+                           files.errorText(basFileAPI::LastError()));
+
+    m_timer->ResetTimer();
+    for (std::int32_t block = 1; block <= m_blockCount; ++block) {
+        m_window.processEvents();
+        if (m_state.abortRequested)
+            return false;
+        if (!basFileAPI::ReadBlock(files, m_state.readHandle, m_buffer.data(), m_blockBytes)) {
+            m_window.showMessage(transferFailureText(files, *m_drive, Direction::Read,
+                                                     basFileAPI::LastError(), m_blockBytes,
+                                                     m_state.testFileName),
+                                 MessageIcon::Warning);
+            return false;
+        }
+        m_window.updateProgress({block, 1, m_blockCount, messages::ProgressReading, true});
+    }
+    m_timer->StopTimer();
+    closeIfOpen(files, m_state.readHandle);
+    m_window.updateProgress({m_blockCount + 1, 1, m_blockCount, messages::ProgressReading, true});
+
+    const double elapsed = m_timer->Elapsed();
+    m_window.setText(Label3, timeText(elapsed));
+    m_report.readMilliseconds = elapsed;
+    m_report.readMBps = formats::roundHalfEven(
+        divide(static_cast<double>(m_report.bytes) / BytesPerMB, elapsed / 1000.0), 2);
+    m_window.setText(Label4, formats::fixed(m_report.readMBps, 2));
+    return true;
+}
+
+std::exception_ptr SingleFileTest::deleteTestFile()
+{
+    const QString& name = m_state.testFileName;
+    if (name.isEmpty())
+        return {};
+    if (!m_drive) {
+        // The run never reached its drive; a file left by an earlier run goes if it can.
+        return contain([&] {
+            if (m_platform.fileSystem.pathStatus(name).exists)
+                m_platform.fileSystem.remove(name);
+        });
+    }
+    return contain([&] {
+        if (m_drive->fileExists(name))
+            m_drive->removeFile(name);
+    });
+}
+
+void SingleFileTest::endOfTest(const std::optional<RuntimeError>& pending)
+{
+    using namespace controls;
+    FileSystem& files = m_platform.fileSystem;
+    if (pending && pending->code() == ErrorCode::BadFileNameOrNumber) {
+        contain([&] { m_window.showMessage(messages::DriveAccess, MessageIcon::Warning); });
+    } else {
+        contain([&] { closeIfOpen(files, m_state.readHandle); });
+        contain([&] { closeIfOpen(files, m_state.writeHandle); });
+        std::exception_ptr failure;
+        contain([&] {
+            CaptionGuard deleting(m_window, messages::DeletingTestFile);
+            m_window.processEvents();
+            failure = deleteTestFile();
+        });
+        if (const auto text = cleanupFailureText(failure, m_state.testFileName))
+            contain([&] { m_window.showMessage(*text, MessageIcon::Warning); });
+    }
+    // The handles stay closed even on the drive-access path: their drive is gone, and a
+    // descriptor left open would keep it busy.
+    contain([&] { closeIfOpen(files, m_state.readHandle); });
+    contain([&] { closeIfOpen(files, m_state.writeHandle); });
+
+    contain([&] { m_window.setBusyPointer(false); });
+    m_state.abortRequested = false;
+    contain([&] { m_window.setEnabled(Command1, true); });
+    contain([&] { m_window.setEnabled(Command8, true); });
+    contain([&] { m_window.setEnabled(cmdSnap, false); });
+    contain([&] { m_window.setEnabled(cmdProt, false); });
+    contain([&] { m_window.updateProgress({100, 100, 100, messages::ProgressAborted, true}); });
+}
+
+} // namespace kardelo
