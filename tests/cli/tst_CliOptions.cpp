@@ -1,0 +1,62 @@
+#include "CliOptions.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace kardelo::cli;
+
+class tst_CliOptions : public QObject {
+    Q_OBJECT
+
+private slots:
+    void singleWithSizes()
+    {
+        const ParseResult result = parseArguments(
+            {"single", "/media/anna/STICK/", "--size", "16", "--block", "4096", "--json"});
+        QVERIFY(result.options);
+        QCOMPARE(result.options->command, Command::SingleFile);
+        QCOMPARE(result.options->drive, QStringLiteral("/media/anna/STICK"));
+        // The texts the settings lists would show for these values.
+        QCOMPARE(result.options->fileSizeText, QStringLiteral("  16"));
+        QCOMPARE(result.options->blockSizeText, QStringLiteral("4096"));
+        QVERIFY(result.options->json);
+    }
+
+    void defaultsAndPaths()
+    {
+        const ParseResult multi = parseArguments({"multi", "/"});
+        QVERIFY(multi.options);
+        QCOMPARE(multi.options->drive, QStringLiteral("/"));
+        QCOMPARE(multi.options->command, Command::MultiFile);
+        const ParseResult single = parseArguments({"single", "relative/dir"});
+        QCOMPARE(single.options->drive, QDir::current().absoluteFilePath("relative/dir"));
+        QCOMPARE(single.options->fileSizeText, QStringLiteral(" 128"));
+        QCOMPARE(single.options->blockSizeText, QStringLiteral(" 256"));
+        QCOMPARE(parseArguments({"--help"}).options->command, Command::Help);
+    }
+
+    void refusedArguments_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("nothing") << QStringList{};
+        QTest::newRow("unknown test") << QStringList{"fast", "/mnt"};
+        QTest::newRow("no path") << QStringList{"single"};
+        QTest::newRow("two paths") << QStringList{"single", "/a", "/b"};
+        QTest::newRow("size not a number") << QStringList{"single", "/a", "--size", "big"};
+        QTest::newRow("size zero") << QStringList{"single", "/a", "--size", "0"};
+        QTest::newRow("block negative") << QStringList{"single", "/a", "--block", "-4"};
+        QTest::newRow("size without value") << QStringList{"single", "/a", "--size"};
+        QTest::newRow("size for multi") << QStringList{"multi", "/a", "--size", "16"};
+        QTest::newRow("unknown option") << QStringList{"single", "/a", "--fast"};
+    }
+    void refusedArguments()
+    {
+        QFETCH(QStringList, arguments);
+        const ParseResult result = parseArguments(arguments);
+        QVERIFY(!result.options);
+        QVERIFY(!result.error.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_CliOptions)
+#include "tst_CliOptions.moc"

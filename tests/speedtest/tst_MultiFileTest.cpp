@@ -1,0 +1,293 @@
+#include "ControlNames.h"
+#include "FakeClock.h"
+#include "FaultyFileSystem.h"
+#include "Formats.h"
+#include "MultiFileTest.h"
+#include "RecordingWindow.h"
+#include "TestMessages.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <numeric>
+
+using namespace kardelo;
+using namespace kardelo::testing;
+
+namespace {
+constexpr std::uint32_t Seed = 4711;
+constexpr std::size_t BufferBytes = 4 * 1048576 + 1;
+
+// The sizes a run will draw from a generator in the given state: the buffer's bytes come
+// first, then one number per planned file.
+QList<std::int64_t> plannedSizes(Random generator)
+{
+    for (std::size_t i = 0; i < BufferBytes; ++i)
+        generator.next();
+    QList<std::int64_t> sizes;
+    for (int i = 0; i < 100; ++i)
+        sizes << (static_cast<std::int64_t>(generator.next() * 4000) + 1) * 1024;
+    return sizes;
+}
+} // namespace
+
+class tst_MultiFileTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<RecordingWindow> m_window;
+    std::unique_ptr<FaultyFileSystem> m_files;
+    std::unique_ptr<FakeClock> m_clock;
+    std::unique_ptr<Random> m_random;
+
+    RunReport run() { return MultiFileTest(*m_window, {*m_files, *m_clock, *m_random}).run(); }
+    QStringList testFilesLeft() const
+    {
+        return QDir(m_dir->path()).entryList({QStringLiteral("$_test*")}, QDir::Files);
+    }
+    void setFreeBytes(std::uint64_t bytes) { m_files->space = DiskSpace{bytes, bytes * 2, bytes}; }
+    QString label(QStringView name) const { return m_window->text(name); }
+
+    void verifyEndedOnEndOfTestPath()
+    {
+        QCOMPARE(m_window->progress.last(),
+                 (ProgressRequest{100, 100, 100, messages::ProgressAborted, true}));
+        QVERIFY(m_window->testButtonsEnabled());
+        QVERIFY(!m_window->enabled.value(controls::cmdProt.toString()));
+        QVERIFY(!m_window->enabled.value(controls::cmdSnap.toString()));
+        QVERIFY(!m_window->busy);
+        QVERIFY(!m_window->state.abortRequested);
+        QCOMPARE(m_window->windowCaption, QStringLiteral("Kardelo"));
+        QCOMPARE(m_window->state.writeHandle, InvalidHandle);
+        QCOMPARE(m_window->state.readHandle, InvalidHandle);
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_window = std::make_unique<RecordingWindow>();
+        m_window->drive = m_dir->path();
+        m_files = std::make_unique<FaultyFileSystem>();
+        m_clock = std::make_unique<FakeClock>(25'000'000); // every file's interval: 25 ms
+        m_random = std::make_unique<Random>(Seed);
+        setFreeBytes(1'000'000'000);
+    }
+
+    void normalRunWithAllHundredFiles()
+    {
+        const QList<std::int64_t> sizes = plannedSizes(Random(Seed));
+        const double total = std::accumulate(sizes.begin(), sizes.end(), 0.0);
+        const RunReport report = run();
+
+        QVERIFY(report.completed);
+        QCOMPARE(m_files->writeSizes, sizes);
+        for (std::int64_t size : sizes)
+            QVERIFY(size >= 1024 && size <= 4096000 && size % 1024 == 0);
+        QCOMPARE(m_files->zeroBytesWritten, 0);
+        QCOMPARE(m_files->events[0], QStringLiteral("open-write $_test001.$$$"));
+        QVERIFY(m_files->events.contains(QStringLiteral("open-read $_test100.$$$")));
+        QCOMPARE(m_window->state.testFileCount, 100);
+        QCOMPARE(m_window->state.testKind, TestKind::MultiFile);
+        QVERIFY(testFilesLeft().isEmpty());
+        QVERIFY(m_window->shownMessages.isEmpty());
+
+        // 100 files of 25 ms each; KByte per millisecond shown as MByte/s.
+        QCOMPARE(label(controls::Label20), QStringLiteral("Time: 2,500 s"));
+        QCOMPARE(label(controls::Label21), QStringLiteral("Time: 2,500 s"));
+        const QString speed = formats::fixed(total / 2500 / 1024, 2);
+        QCOMPARE(label(controls::Label18), speed);
+        QCOMPARE(label(controls::Label19), speed);
+        QCOMPARE(report.bytes, static_cast<std::int64_t>(total));
+        QVERIFY(m_window->resultButtonsEnabled());
+        QVERIFY(m_window->testButtonsEnabled());
+        QCOMPARE(m_window->captions,
+                 (QStringList{messages::DeletingTestFiles, QStringLiteral("Kardelo")}));
+
+        // The bar: cleared, the write phase fills the first half, the read phase the second,
+        // then the deletion runs over it once more.
+        QCOMPARE(m_window->progress.first(), (ProgressRequest{0, 0, 0, QStringLiteral("0"), true}));
+        const auto both = m_window->progressWithCaption(messages::ProgressWriteRead);
+        QCOMPARE(both.size(), 200);
+        QCOMPARE(both[0], (ProgressRequest{0, 1, 100, messages::ProgressWriteRead, true}));
+        QCOMPARE(both[2], (ProgressRequest{2, 1, 100, messages::ProgressWriteRead, true}));
+        QCOMPARE(both[99], (ProgressRequest{50, 1, 100, messages::ProgressWriteRead, true}));
+        QCOMPARE(both[100], (ProgressRequest{50, 50, 100, messages::ProgressWriteRead, true}));
+        QCOMPARE(both[199], (ProgressRequest{100, 50, 100, messages::ProgressWriteRead, true}));
+        QCOMPARE(m_window->progressWithCaption(messages::ProgressDeleting).size(), 100);
+        QCOMPARE(m_window->progress.last(),
+                 (ProgressRequest{100, 100, 100, messages::ProgressFinished, true}));
+    }
+
+    void theGeneratorContinuesAcrossRuns()
+    {
+        QVERIFY(run().completed);
+        const QList<std::int64_t> first = m_files->writeSizes;
+        m_files->writeSizes.clear();
+        QVERIFY(run().completed);
+        QVERIFY(m_files->writeSizes != first);
+
+        // A fresh generator in the same state draws the first run's sizes again.
+        m_random = std::make_unique<Random>(Seed);
+        m_files->writeSizes.clear();
+        QVERIFY(run().completed);
+        QCOMPARE(m_files->writeSizes, first);
+    }
+
+    void roomForSomeFiles_data()
+    {
+        QTest::addColumn<int>("files");
+        QTest::newRow("one") << 1;
+        QTest::newRow("seven") << 7;
+        QTest::newRow("ninety-nine") << 99;
+    }
+    void roomForSomeFiles()
+    {
+        QFETCH(int, files);
+        const QList<std::int64_t> sizes = plannedSizes(Random(Seed));
+        const std::int64_t fits = std::accumulate(sizes.begin(), sizes.begin() + files, 0LL);
+        const std::uint64_t free = static_cast<std::uint64_t>(fits + sizes[files] - 1);
+        setFreeBytes(free);
+
+        QVERIFY(run().completed);
+        QCOMPARE(m_window->state.testFileCount, files);
+        QCOMPARE(m_files->writeCalls, files);
+        QCOMPARE(m_window->shownMessages.size(), 1);
+        QCOMPARE(m_window->shownMessages[0].icon, MessageIcon::Warning);
+        QCOMPARE(m_window->shownMessages[0].text,
+                 QStringLiteral("Auf dem ausgewählten Datenträger sind nur: %1 Byte frei. Es werden "
+                                "deshalb nur %2 Testdateien mit insgesamt %3 Byte erzeugt.")
+                     .arg(formats::groupedOrEmpty(static_cast<double>(free)))
+                     .arg(files)
+                     .arg(formats::grouped(static_cast<double>(fits))));
+        QVERIFY(testFilesLeft().isEmpty());
+        QCOMPARE(m_window->progress.last(),
+                 (ProgressRequest{100, 100, files, messages::ProgressFinished, true}));
+    }
+
+    void roomForNoFile()
+    {
+        setFreeBytes(1023);
+        QVERIFY(!run().completed);
+        QCOMPARE(m_window->messageTexts(), QStringList{messages::TooLittleSpace});
+        QCOMPARE(m_window->state.testFileCount, 0);
+        QCOMPARE(m_files->openWriteCalls, 0);
+        verifyEndedOnEndOfTestPath();
+    }
+
+    void noDriveSelected()
+    {
+        m_window->drive.clear();
+        QVERIFY(!run().completed);
+        QCOMPARE(m_window->messageTexts(), QStringList{messages::NoDriveSelected});
+        QCOMPARE(m_window->shownMessages[0].icon, MessageIcon::Information);
+        QVERIFY(m_files->events.isEmpty()); // nothing looked for, nothing removed
+        verifyEndedOnEndOfTestPath();
+    }
+
+    void abortDeletesEveryFileWritten_data()
+    {
+        QTest::addColumn<int>("abortAtCall");
+        QTest::addColumn<int>("written");
+        // Two message checks per file while writing: the abort is seen after file 5's open.
+        QTest::newRow("write phase") << 10 << 4;
+        QTest::newRow("read phase") << 200 + 30 << 100;
+    }
+    void abortDeletesEveryFileWritten()
+    {
+        QFETCH(int, abortAtCall);
+        QFETCH(int, written);
+        m_window->onProcessEvents = [&](int call) {
+            if (call == abortAtCall)
+                m_window->state.abortRequested = true;
+        };
+        QVERIFY(!run().completed);
+        QCOMPARE(m_files->writeCalls, written);
+        QVERIFY(testFilesLeft().isEmpty());
+        QVERIFY(m_window->shownMessages.isEmpty());
+        QCOMPARE(m_window->progressWithCaption(messages::ProgressDeleting).size(), 100);
+        QVERIFY(m_window->captions.contains(messages::DeletingTestFiles));
+        QCOMPARE(label(controls::Label18), QStringLiteral("0,00"));
+        QCOMPARE(label(controls::Label20), QStringLiteral("Time: 0,000 s"));
+        verifyEndedOnEndOfTestPath();
+    }
+
+    void failuresDeleteWhatWasWritten_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("create refused at file 3") << "open-write" << QStringList{messages::CannotWrite};
+        QTest::newRow("read open fails") << "open-read" << QStringList{};
+        QTest::newRow("transfer fails")
+            << "write" << QStringList{messages::WriteFailed + QString::fromLocal8Bit(strerror(EIO))};
+        QTest::newRow("no time measured") << "clock" << QStringList{};
+    }
+    void failuresDeleteWhatWasWritten()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QStringList, messages);
+        if (fault == QLatin1String("open-write")) {
+            m_files->openWriteError = EROFS;
+            m_files->openWriteErrorFrom = 3;
+        } else if (fault == QLatin1String("open-read")) {
+            m_files->openReadError = EIO;
+        } else if (fault == QLatin1String("write")) {
+            m_files->writeError = EIO;
+            m_files->failWriteAt = 4;
+        } else {
+            m_clock = std::make_unique<FakeClock>(0);
+        }
+        QVERIFY(!run().completed);
+        QCOMPARE(m_window->messageTexts(), messages);
+        QVERIFY2(testFilesLeft().isEmpty(), qPrintable(testFilesLeft().join(u' ')));
+        verifyEndedOnEndOfTestPath();
+    }
+
+    void sectorSizeBeyondTheFileSizes()
+    {
+        m_files->alignment = 4096;
+        m_files->writeError = EINVAL;
+        m_files->failWriteAt = 1;
+        m_random = std::make_unique<Random>(Seed);
+        const QList<std::int64_t> sizes = plannedSizes(Random(Seed));
+        QVERIFY(!run().completed);
+        const QString expected =
+            sizes[0] % 4096 ? QStringLiteral("Die Blockgröße ist kein Vielfaches der "
+                                             "Sektorgröße des Datenträgers (4096 Byte).")
+                            : messages::NoDirectIo;
+        QCOMPARE(m_window->messageTexts(), QStringList{expected});
+        QVERIFY(testFilesLeft().isEmpty());
+    }
+
+    void driveGoneSkipsTheCleanUp()
+    {
+        m_files->beforeTransfer = [this](int transfer, bool writing) {
+            if (!writing && transfer == 2)
+                m_files->driveGone = true;
+        };
+        QVERIFY(!run().completed);
+        QCOMPARE(m_window->messageTexts(), QStringList{messages::DriveAccess});
+        QVERIFY(m_window->progressWithCaption(messages::ProgressDeleting).isEmpty());
+        verifyEndedOnEndOfTestPath();
+    }
+
+    void deletionThatFailsIsReportedOnce()
+    {
+        m_files->removeError = EPERM;
+        QVERIFY(!run().completed);
+        QCOMPARE(m_window->shownMessages.size(), 1);
+        QVERIFY(m_window->shownMessages[0].text.contains(QStringLiteral("$_test001.$$$")));
+        verifyEndedOnEndOfTestPath();
+        m_files->removeError = 0;
+        for (const QString& name : testFilesLeft())
+            QFile::remove(m_dir->filePath(name));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_MultiFileTest)
+#include "tst_MultiFileTest.moc"

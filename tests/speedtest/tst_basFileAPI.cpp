@@ -1,0 +1,175 @@
+#include "AlignedBuffer.h"
+#include "DriveRoot.h"
+#include "FaultyFileSystem.h"
+#include "PosixFileSystem.h"
+#include "RuntimeError.h"
+#include "basFileAPI.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+using namespace kardelo;
+using namespace kardelo::basFileAPI;
+
+class tst_basFileAPI : public QObject {
+    Q_OBJECT
+
+    PosixFileSystem m_files;
+    QTemporaryDir m_dir;
+
+    QString path(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+    static void writeFile(const QString& name, const QByteArray& content)
+    {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    static QByteArray readFile(const QString& name)
+    {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+private slots:
+    void writeThenReadBackWithoutTheCache()
+    {
+        AlignedBuffer out(64 * 1024);
+        QCOMPARE(reinterpret_cast<std::uintptr_t>(out.data()) % AlignedBuffer::Alignment, 0u);
+        for (std::size_t i = 0; i < out.size(); ++i)
+            out.data()[i] = static_cast<std::byte>(i % 251 + 1);
+
+        const FileHandle writer = OpenForWrite(m_files, path("a"));
+        QVERIFY(writer != InvalidHandle);
+        QVERIFY(WriteBlock(m_files, writer, out.data(), 64 * 1024));
+        QVERIFY(WriteBlock(m_files, writer, out.data(), 32 * 1024)); // part of the buffer
+        QVERIFY(FlushAndClose(m_files, writer));
+        QCOMPARE(QFileInfo(path("a")).size(), 96 * 1024);
+
+        AlignedBuffer in(64 * 1024);
+        const FileHandle reader = OpenForRead(m_files, path("a"));
+        QVERIFY(reader != InvalidHandle);
+        QVERIFY(ReadBlock(m_files, reader, in.data(), 64 * 1024));
+        QVERIFY(std::equal(out.data(), out.data() + out.size(), in.data()));
+        QVERIFY(ReadBlock(m_files, reader, in.data(), 32 * 1024));
+        // Past the end there is nothing to read: a short transfer is a failed one.
+        QVERIFY(!ReadBlock(m_files, reader, in.data(), 1024));
+        QVERIFY(FlushAndClose(m_files, reader));
+    }
+
+    void openForWriteReplacesAnExistingFile()
+    {
+        writeFile(path("b"), QByteArray(10000, 'x'));
+        const FileHandle handle = OpenForWrite(m_files, path("b"));
+        QVERIFY(handle != InvalidHandle);
+        QCOMPARE(QFileInfo(path("b")).size(), 0);
+        QVERIFY(FlushAndClose(m_files, handle));
+    }
+
+    void openForReadNeedsAnExistingFile()
+    {
+        QCOMPARE(OpenForRead(m_files, path("missing")), InvalidHandle);
+        QCOMPARE(LastError(), ENOENT);
+    }
+
+    void aSecondOpenFailsWhileTheFileIsOpen()
+    {
+        writeFile(path("c"), QByteArray(4096, 'c'));
+        const FileHandle first = OpenForWrite(m_files, path("c"));
+        QVERIFY(first != InvalidHandle);
+        AlignedBuffer block(4096);
+        QVERIFY(WriteBlock(m_files, first, block.data(), 4096));
+        QCOMPARE(OpenForRead(m_files, path("c")), InvalidHandle);
+        // The refused writer did not cut the open file short either.
+        QCOMPARE(OpenForWrite(m_files, path("c")), InvalidHandle);
+        QCOMPARE(QFileInfo(path("c")).size(), 4096);
+        QVERIFY(FlushAndClose(m_files, first));
+        const FileHandle again = OpenForRead(m_files, path("c"));
+        QVERIFY(again != InvalidHandle);
+        QVERIFY(FlushAndClose(m_files, again));
+    }
+
+    void neverFollowsALinkAtTheName()
+    {
+        writeFile(path("target"), "precious");
+        QVERIFY(QFile::link(path("target"), path("link")));
+        QCOMPARE(OpenForWrite(m_files, path("link")), InvalidHandle);
+        QCOMPARE(LastError(), ELOOP);
+        QCOMPARE(OpenForRead(m_files, path("link")), InvalidHandle);
+        QCOMPARE(readFile(path("target")), QByteArray("precious"));
+
+        // Removing the name removes the link, not what it points to.
+        DriveRoot drive(m_files, m_dir.path() + QLatin1Char('/'));
+        QVERIFY(drive.fileExists(path("link")));
+        drive.removeFile(path("link"));
+        QVERIFY(!drive.fileExists(path("link")));
+        QCOMPARE(readFile(path("target")), QByteArray("precious"));
+    }
+
+    void transferOffTheSectorGridFails()
+    {
+        const FileHandle handle = OpenForWrite(m_files, path("d"));
+        QVERIFY(handle != InvalidHandle);
+        AlignedBuffer block(4096);
+        QVERIFY(!WriteBlock(m_files, handle, block.data(), 100));
+        QCOMPARE(LastError(), EINVAL);
+        QVERIFY(m_files.directIoAlignment(path("d")) >= 512);
+        QVERIFY(FlushAndClose(m_files, handle));
+    }
+
+    void closingWhatIsNotOpen()
+    {
+        QVERIFY(!FlushAndClose(m_files, InvalidHandle));
+        AlignedBuffer block(4096);
+        QVERIFY(!WriteBlock(m_files, InvalidHandle, block.data(), 4096));
+        QVERIFY(!ReadBlock(m_files, InvalidHandle, block.data(), 4096));
+    }
+
+    void driveAccessErrors()
+    {
+        const auto expectDriveError = [](auto&& step) {
+            try {
+                step();
+                QFAIL("no drive-access error");
+            } catch (const RuntimeError& error) {
+                QCOMPARE(error.code(), ErrorCode::BadFileNameOrNumber);
+            }
+        };
+        DriveRoot missing(m_files, m_dir.filePath(QStringLiteral("not-there/")));
+        expectDriveError([&] { missing.fileExists(path("not-there/x")); });
+
+        testing::FaultyFileSystem faulty;
+        DriveRoot drive(faulty, m_dir.path() + QLatin1Char('/'));
+        QVERIFY(!drive.fileExists(path("nothing")));
+        faulty.deviceOverride = 1; // unmounted: the bare mount point is another file system
+        expectDriveError([&] { drive.fileExists(path("nothing")); });
+        faulty.deviceOverride.reset();
+        faulty.driveGone = true;
+        expectDriveError([&] { drive.fileExists(path("nothing")); });
+        writeFile(path("e"), "e");
+        expectDriveError([&] { drive.removeFile(path("e")); });
+        faulty.driveGone = false;
+        faulty.removeError = EACCES;
+        try {
+            drive.removeFile(path("e"));
+            QFAIL("removal did not fail");
+        } catch (const RuntimeError& error) {
+            QCOMPARE(error.code(), ErrorCode::PermissionDenied);
+        }
+    }
+
+    void freeSpaceFigures()
+    {
+        const auto space = m_files.diskSpace(m_dir.path());
+        QVERIFY(space);
+        QVERIFY(space->totalBytes >= space->totalFree);
+        QVERIFY(space->totalFree >= space->availableToCaller);
+        QVERIFY(!m_files.diskSpace(m_dir.filePath(QStringLiteral("not-there"))));
+        QVERIFY(!m_files.diskSpace(QString()));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_basFileAPI)
+#include "tst_basFileAPI.moc"
