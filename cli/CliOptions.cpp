@@ -25,7 +25,10 @@ QString normalisedDrive(const QString& path)
     return drive;
 }
 
-ParseResult refuse(const QString& why) { return {std::nullopt, why}; }
+ParseResult refuse(const QString& why)
+{
+    return {std::nullopt, why};
+}
 
 } // namespace
 
@@ -78,11 +81,9 @@ ParseResult parseArguments(const QStringList& arguments)
                 return refuse(QStringLiteral("%1 braucht eine Zahl.").arg(argument));
             const auto number = positiveNumber(arguments[++i]);
             if (!number)
-                return refuse(
-                    QStringLiteral("%1 braucht eine ganze Zahl größer 0, nicht \"%2\".")
-                        .arg(argument, arguments[i]));
-            (argument == QLatin1String("--size") ? options.fileSizeText
-                                                  : options.blockSizeText) =
+                return refuse(QStringLiteral("%1 braucht eine ganze Zahl größer 0, nicht \"%2\".")
+                                  .arg(argument, arguments[i]));
+            (argument == QLatin1String("--size") ? options.fileSizeText : options.blockSizeText) =
                 settings::entryText(*number);
         } else if (argument.startsWith(QLatin1String("--"))) {
             return refuse(QStringLiteral("Unbekannte Option: %1").arg(argument));

@@ -9,8 +9,7 @@ volatile std::sig_atomic_t ConsoleWindow::interruptRequested = 0;
 ConsoleWindow::ConsoleWindow(QString drive, std::FILE* progressStream)
     : m_drive(std::move(drive)), m_stream(progressStream),
       m_terminal(::isatty(::fileno(progressStream)) == 1)
-{
-}
+{}
 
 QString ConsoleWindow::text(QStringView control) const
 {
@@ -26,10 +25,10 @@ void ConsoleWindow::showMessage(const QString& text, MessageIcon icon)
 {
     finishProgressLine();
     m_messages.append({text, icon});
-    const QByteArray line =
-        (icon == MessageIcon::Information ? QStringLiteral("Hinweis: ") : QStringLiteral("Warnung: "))
-            .toLocal8Bit() +
-        text.toLocal8Bit() + '\n';
+    const QByteArray line = (icon == MessageIcon::Information ? QStringLiteral("Hinweis: ")
+                                                              : QStringLiteral("Warnung: "))
+                                .toLocal8Bit() +
+                            text.toLocal8Bit() + '\n';
     std::fputs(line.constData(), m_stream);
     std::fflush(m_stream);
 }

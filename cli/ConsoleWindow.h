@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QList>
 #include <QString>
-
 #include <csignal>
 #include <cstdio>
 

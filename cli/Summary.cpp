@@ -54,11 +54,11 @@ QByteArray jsonReport(const RunReport& report, const ConsoleWindow& window, bool
         json.insert(QStringLiteral("blockBytes"), static_cast<double>(report.blockBytes));
     QJsonArray messages;
     for (const ConsoleWindow::Message& message : window.messages())
-        messages.append(QJsonObject{
-            {QStringLiteral("icon"), message.icon == MessageIcon::Information
-                                         ? QStringLiteral("information")
-                                         : QStringLiteral("warning")},
-            {QStringLiteral("text"), message.text}});
+        messages.append(
+            QJsonObject{{QStringLiteral("icon"), message.icon == MessageIcon::Information
+                                                     ? QStringLiteral("information")
+                                                     : QStringLiteral("warning")},
+                        {QStringLiteral("text"), message.text}});
     json.insert(QStringLiteral("messages"), messages);
     return QJsonDocument(json).toJson(QJsonDocument::Indented);
 }

@@ -10,7 +10,6 @@
 #include "Summary.h"
 
 #include <QStringList>
-
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -19,7 +18,10 @@ using namespace kardelo;
 
 namespace {
 
-void onInterrupt(int) { cli::ConsoleWindow::interruptRequested = 1; }
+void onInterrupt(int)
+{
+    cli::ConsoleWindow::interruptRequested = 1;
+}
 
 void installInterruptHandler()
 {

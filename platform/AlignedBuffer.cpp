@@ -20,6 +20,9 @@ AlignedBuffer::AlignedBuffer(std::size_t size)
     m_size = size;
 }
 
-void AlignedBuffer::Free::operator()(std::byte* memory) const noexcept { std::free(memory); }
+void AlignedBuffer::Free::operator()(std::byte* memory) const noexcept
+{
+    std::free(memory);
+}
 
 } // namespace kardelo

@@ -3,7 +3,6 @@
 #include "FileSystem.h"
 
 #include <QString>
-
 #include <cstdint>
 #include <optional>
 

@@ -3,7 +3,6 @@
 #include "RuntimeError.h"
 
 #include <QRegularExpression>
-
 #include <cmath>
 #include <limits>
 
@@ -61,7 +60,10 @@ QLocale withGrouping(QLocale locale)
 }
 
 // Avoids "-0,00" for values that round to zero from below.
-double noNegativeZero(double value) { return value == 0.0 ? 0.0 : value; }
+double noNegativeZero(double value)
+{
+    return value == 0.0 ? 0.0 : value;
+}
 
 } // namespace
 

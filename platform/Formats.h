@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
-
 #include <cstdint>
 
 // Number and date texts as the program shows and stores them: always under the user's regional

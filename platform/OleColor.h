@@ -15,8 +15,14 @@ constexpr OleColor rgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue)
 }
 
 constexpr OleColor SystemColorFlag = 0x80000000u;
-constexpr OleColor systemColor(int index) { return SystemColorFlag | static_cast<OleColor>(index); }
-constexpr bool isSystemColor(OleColor color) { return (color & SystemColorFlag) != 0; }
+constexpr OleColor systemColor(int index)
+{
+    return SystemColorFlag | static_cast<OleColor>(index);
+}
+constexpr bool isSystemColor(OleColor color)
+{
+    return (color & SystemColorFlag) != 0;
+}
 
 constexpr OleColor ButtonFace = systemColor(15);
 

@@ -1,7 +1,6 @@
 #include "PosixFileSystem.h"
 
 #include <QFile>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -19,7 +18,10 @@ namespace kardelo {
 
 namespace {
 
-QByteArray native(const QString& path) { return QFile::encodeName(path); }
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
 
 int retryOnInterrupt(auto call)
 {
@@ -151,7 +153,8 @@ std::uint32_t PosixFileSystem::directIoAlignment(const QString& path)
 
 std::uint32_t PosixFileSystem::logicalBlockSize(unsigned major, unsigned minor) const
 {
-    const QString device = QStringLiteral("%1/dev/block/%2:%3").arg(m_sysfsRoot).arg(major).arg(minor);
+    const QString device =
+        QStringLiteral("%1/dev/block/%2:%3").arg(m_sysfsRoot).arg(major).arg(minor);
     // A partition has no queue of its own; its whole disk is one level up.
     for (const QString& queue : {device + QStringLiteral("/queue/logical_block_size"),
                                  device + QStringLiteral("/../queue/logical_block_size")}) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <exception>
 #include <new>
 #include <string>
@@ -48,8 +47,7 @@ private:
 // Runs one step whose run-time errors are to be skipped: the next step runs regardless.
 // Only the program's own error type (and a failed allocation) is swallowed; anything else
 // is a defect and must surface.
-template <typename Step>
-void ignoreErrors(Step&& step) noexcept(false)
+template <typename Step> void ignoreErrors(Step&& step) noexcept(false)
 {
     try {
         step();
@@ -60,8 +58,7 @@ void ignoreErrors(Step&& step) noexcept(false)
 
 // Runs a clean-up step that must never end the program, whatever it throws. Returns the
 // error it contained, if any, so the caller can still tell the user.
-template <typename Step>
-std::exception_ptr contain(Step&& step) noexcept
+template <typename Step> std::exception_ptr contain(Step&& step) noexcept
 {
     try {
         step();

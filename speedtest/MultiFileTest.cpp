@@ -76,8 +76,8 @@ bool MultiFileTest::plan()
 
     std::int32_t leftAt = 0;
     for (std::int32_t i = 1; i <= MaxFiles; ++i) {
-        m_sizes[i] = (static_cast<std::int32_t>(m_platform.random.next() * MaxSizeMB * 1000) + 1) *
-                     1024;
+        m_sizes[i] =
+            (static_cast<std::int32_t>(m_platform.random.next() * MaxSizeMB * 1000) + 1) * 1024;
         m_plannedTotal += m_sizes[i];
         if (m_plannedTotal > m_state.freeBytes) {
             leftAt = i;
@@ -91,9 +91,9 @@ bool MultiFileTest::plan()
         m_plannedCount = leftAt - 1;
         ignoreErrors([&] {
             if (m_plannedCount > 0)
-                m_window.showMessage(messages::fewerFiles(m_window.text(Label22), m_plannedCount,
-                                                          m_plannedTotal),
-                                     MessageIcon::Warning);
+                m_window.showMessage(
+                    messages::fewerFiles(m_window.text(Label22), m_plannedCount, m_plannedTotal),
+                    MessageIcon::Warning);
             else
                 m_window.showMessage(messages::TooLittleSpace, MessageIcon::Warning);
         });
@@ -175,8 +175,8 @@ bool MultiFileTest::writePhase()
         m_writeTimer->StopTimer();
         m_writeTime = formats::toInt32(m_writeTime + m_writeTimer->Elapsed());
         m_report.writeMilliseconds = m_writeTime;
-        m_window.updateProgress({formats::toInt32(i / 2.0), 1, m_plannedCount,
-                                 messages::ProgressWriteRead, true});
+        m_window.updateProgress(
+            {formats::toInt32(i / 2.0), 1, m_plannedCount, messages::ProgressWriteRead, true});
     }
     return true;
 }

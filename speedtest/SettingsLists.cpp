@@ -4,11 +4,13 @@
 
 namespace kardelo::settings {
 
-QString entryText(int number) { return QStringLiteral("%1").arg(number, 4); }
+QString entryText(int number)
+{
+    return QStringLiteral("%1").arg(number, 4);
+}
 
 namespace {
-template <std::size_t N>
-QStringList entries(const int (&numbers)[N])
+template <std::size_t N> QStringList entries(const int (&numbers)[N])
 {
     QStringList list;
     for (int number : numbers)
@@ -17,11 +19,26 @@ QStringList entries(const int (&numbers)[N])
 }
 } // namespace
 
-QStringList fileSizeEntries() { return entries(FileSizesMB); }
-QStringList blockSizeEntries() { return entries(BlockSizesKB); }
-QString defaultFileSizeText() { return entryText(DefaultFileSizeMB); }
-QString defaultBlockSizeText() { return entryText(DefaultBlockSizeKB); }
+QStringList fileSizeEntries()
+{
+    return entries(FileSizesMB);
+}
+QStringList blockSizeEntries()
+{
+    return entries(BlockSizesKB);
+}
+QString defaultFileSizeText()
+{
+    return entryText(DefaultFileSizeMB);
+}
+QString defaultBlockSizeText()
+{
+    return entryText(DefaultBlockSizeKB);
+}
 
-std::int32_t toNumber(const QString& text) { return formats::textToInt32(text); }
+std::int32_t toNumber(const QString& text)
+{
+    return formats::textToInt32(text);
+}
 
 } // namespace kardelo::settings

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <cstdint>
 
 // The two settings lists of the single-file test: file size in MByte and block size in KByte.

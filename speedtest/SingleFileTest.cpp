@@ -183,8 +183,7 @@ bool SingleFileTest::readPhase()
     FileSystem& files = m_platform.fileSystem;
     m_state.readHandle = basFileAPI::OpenForRead(files, m_state.testFileName);
     if (m_state.readHandle == InvalidHandle)
-        throw RuntimeError(ErrorCode::DeviceUnavailable,
-                           files.errorText(basFileAPI::LastError()));
+        throw RuntimeError(ErrorCode::DeviceUnavailable, files.errorText(basFileAPI::LastError()));
 
     m_timer->ResetTimer();
     for (std::int32_t block = 1; block <= m_blockCount; ++block) {

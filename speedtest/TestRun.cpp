@@ -47,7 +47,8 @@ void fillWithRandomBytes(AlignedBuffer& buffer, Random& random)
 
 QString timeText(double milliseconds)
 {
-    return QStringLiteral("Time: ") + formats::fixed(formats::roundHalfEven(milliseconds / 1000.0, 3), 3) +
+    return QStringLiteral("Time: ") +
+           formats::fixed(formats::roundHalfEven(milliseconds / 1000.0, 3), 3) +
            QStringLiteral(" s");
 }
 
@@ -116,8 +117,8 @@ std::optional<QString> cleanupFailureText(const std::exception_ptr& failure, con
     } catch (const RuntimeError& error) {
         if (error.code() == ErrorCode::BadFileNameOrNumber)
             return messages::DriveAccess;
-        return messages::notDeleted(path, error.detail().isEmpty() ? error.message()
-                                                                    : error.detail());
+        return messages::notDeleted(path,
+                                    error.detail().isEmpty() ? error.message() : error.detail());
     } catch (const std::exception& error) {
         return messages::notDeleted(path, QString::fromLocal8Bit(error.what()));
     } catch (...) {

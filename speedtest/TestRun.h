@@ -8,7 +8,6 @@
 #include "TestWindow.h"
 
 #include <QString>
-
 #include <cstdint>
 #include <optional>
 
@@ -18,9 +17,9 @@ namespace kardelo {
 // The figures of one run, for front ends that want numbers rather than label texts.
 struct RunReport {
     TestKind kind = TestKind::None;
-    bool completed = false; // normal end reached; false: the run took its end-of-test path
-    std::int64_t bytes = 0; // bytes written (and read back) per phase
-    std::int32_t transfers = 0; // blocks (single-file) or files (multi-file)
+    bool completed = false;      // normal end reached; false: the run took its end-of-test path
+    std::int64_t bytes = 0;      // bytes written (and read back) per phase
+    std::int32_t transfers = 0;  // blocks (single-file) or files (multi-file)
     std::int64_t blockBytes = 0; // single-file block size in bytes
     double writeMilliseconds = 0;
     double readMilliseconds = 0;

@@ -39,8 +39,7 @@ bool WriteBlock(FileSystem& fileSystem, FileHandle handle, const std::byte* buff
     return transferred(fileSystem.write(handle, buffer, static_cast<std::size_t>(byteCount)));
 }
 
-bool ReadBlock(FileSystem& fileSystem, FileHandle handle, std::byte* buffer,
-               std::int32_t byteCount)
+bool ReadBlock(FileSystem& fileSystem, FileHandle handle, std::byte* buffer, std::int32_t byteCount)
 {
     if (handle < 0 || byteCount < 0)
         return transferred({false, EBADF});
@@ -59,6 +58,9 @@ bool FlushAndClose(FileSystem& fileSystem, FileHandle handle)
     return closed;
 }
 
-int LastError() { return lastError; }
+int LastError()
+{
+    return lastError;
+}
 
 } // namespace kardelo::basFileAPI

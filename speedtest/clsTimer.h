@@ -3,7 +3,6 @@
 #include "Clock.h"
 
 #include <QString>
-
 #include <cstdint>
 
 namespace kardelo {

@@ -21,8 +21,8 @@ std::int16_t progressPercent(const ProgressRequest& request)
     if (request.maximum <= 0)
         return 100;
     // Taken against the maximum alone, not the span from minimum to maximum.
-    const double exact = static_cast<double>(clampProgress(request)) /
-                         static_cast<double>(request.maximum) * 100.0;
+    const double exact =
+        static_cast<double>(clampProgress(request)) / static_cast<double>(request.maximum) * 100.0;
     return static_cast<std::int16_t>(std::floor(exact + 0.5));
 }
 
@@ -51,8 +51,8 @@ ProgressPicture layoutProgress(const ProgressRequest& request, QSize inner,
     picture.drawText = true;
     picture.text = progressText(request);
     const QSize textSize = measure(picture.text);
-    picture.textPosition = QPoint((inner.width() - textSize.width()) / 2,
-                                  (inner.height() - textSize.height()) / 2);
+    picture.textPosition =
+        QPoint((inner.width() - textSize.width()) / 2, (inner.height() - textSize.height()) / 2);
     picture.whiteText = picture.textPosition.x() <= picture.barWidth;
     return picture;
 }

@@ -3,7 +3,6 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
-
 #include <cstdint>
 #include <functional>
 
@@ -25,8 +24,8 @@ struct ProgressRequest {
 struct ProgressPicture {
     std::int32_t clampedValue = 0;
     std::int16_t percent = 0;
-    bool drawBar = false;   // false: the box is only cleared to its background
-    int barWidth = 0;       // filled from the left edge, full height, dark green
+    bool drawBar = false; // false: the box is only cleared to its background
+    int barWidth = 0;     // filled from the left edge, full height, dark green
     bool drawText = false;
     QString text;           // caption + percent + " %"
     QPoint textPosition;    // top left, centring the text in the box

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # End-to-end run of kardelo-cli against real block devices: small ext4 images on loop devices
 # with direct I/O, one with 512-byte and one with 4096-byte logical sectors. Only a real
-# medium shows what unit tests with a fake file system cannot: the kernel's O_DIRECT
-# alignment rules, real free-space figures and the files a run leaves behind.
+# medium brings the kernel's O_DIRECT alignment rules, real free-space figures, real signals
+# and the files a run leaves behind into play.
 #
 # Usage: loop_medium.sh PATH-TO-kardelo-cli
 # Exit status: 0 all checks passed, 1 a check failed, 2 bad usage, 77 the machine does not
 # allow loop devices and mounts here (skipped).
+
+# The test files' names and the jq filters hold a literal "$".
+# shellcheck disable=SC2016
+
 set -euo pipefail
 
 if [[ $# -ne 1 || ! -x $1 ]]; then
@@ -35,7 +39,7 @@ loops=()
 bg_pid=
 
 cleanup() {
-    local status=$? m l
+    local status=$? m l i
     trap - EXIT INT TERM
     if [[ -n $bg_pid ]]; then
         kill -KILL "$bg_pid" 2>/dev/null || true

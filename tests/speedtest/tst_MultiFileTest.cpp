@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <cerrno>
 #include <numeric>
 
@@ -159,12 +158,13 @@ private slots:
         QCOMPARE(m_files->writeCalls, files);
         QCOMPARE(m_window->shownMessages.size(), 1);
         QCOMPARE(m_window->shownMessages[0].icon, MessageIcon::Warning);
-        QCOMPARE(m_window->shownMessages[0].text,
-                 QStringLiteral("Auf dem ausgewählten Datenträger sind nur: %1 Byte frei. Es werden "
-                                "deshalb nur %2 Testdateien mit insgesamt %3 Byte erzeugt.")
-                     .arg(formats::groupedOrEmpty(static_cast<double>(free)))
-                     .arg(files)
-                     .arg(formats::grouped(static_cast<double>(fits))));
+        QCOMPARE(
+            m_window->shownMessages[0].text,
+            QStringLiteral("Auf dem ausgewählten Datenträger sind nur: %1 Byte frei. Es werden "
+                           "deshalb nur %2 Testdateien mit insgesamt %3 Byte erzeugt.")
+                .arg(formats::groupedOrEmpty(static_cast<double>(free)))
+                .arg(files)
+                .arg(formats::grouped(static_cast<double>(fits))));
         QVERIFY(testFilesLeft().isEmpty());
         QCOMPARE(m_window->progress.last(),
                  (ProgressRequest{100, 100, files, messages::ProgressFinished, true}));
@@ -221,10 +221,12 @@ private slots:
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QStringList>("messages");
-        QTest::newRow("create refused at file 3") << "open-write" << QStringList{messages::CannotWrite};
+        QTest::newRow("create refused at file 3")
+            << "open-write" << QStringList{messages::CannotWrite};
         QTest::newRow("read open fails") << "open-read" << QStringList{};
         QTest::newRow("transfer fails")
-            << "write" << QStringList{messages::WriteFailed + QString::fromLocal8Bit(strerror(EIO))};
+            << "write"
+            << QStringList{messages::WriteFailed + QString::fromLocal8Bit(strerror(EIO))};
         QTest::newRow("no time measured") << "clock" << QStringList{};
     }
     void failuresDeleteWhatWasWritten()
@@ -256,10 +258,10 @@ private slots:
         m_random = std::make_unique<Random>(Seed);
         const QList<std::int64_t> sizes = plannedSizes(Random(Seed));
         QVERIFY(!run().completed);
-        const QString expected =
-            sizes[0] % 4096 ? QStringLiteral("Die Blockgröße ist kein Vielfaches der "
-                                             "Sektorgröße des Datenträgers (4096 Byte).")
-                            : messages::NoDirectIo;
+        const QString expected = sizes[0] % 4096
+                                     ? QStringLiteral("Die Blockgröße ist kein Vielfaches der "
+                                                      "Sektorgröße des Datenträgers (4096 Byte).")
+                                     : messages::NoDirectIo;
         QCOMPARE(m_window->messageTexts(), QStringList{expected});
         QVERIFY(testFilesLeft().isEmpty());
     }

@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <cerrno>
 
 using namespace kardelo;
@@ -121,9 +120,12 @@ private slots:
         QTest::addColumn<QString>("fileMB");
         QTest::addColumn<QString>("blockKB");
         QTest::addColumn<int>("blocks");
-        QTest::newRow("16 MByte in 4096 KByte") << "  16" << "4096" << 4;
-        QTest::newRow("16 MByte in 1 KByte") << "  16" << "   1" << 16384;
-        QTest::newRow("typed, with blanks") << " 32 " << "  64  " << 512;
+        QTest::newRow("16 MByte in 4096 KByte") << "  16"
+                                                << "4096" << 4;
+        QTest::newRow("16 MByte in 1 KByte") << "  16"
+                                             << "   1" << 16384;
+        QTest::newRow("typed, with blanks") << " 32 "
+                                            << "  64  " << 512;
     }
     void blockCountFollowsBothLists()
     {
@@ -175,8 +177,9 @@ private slots:
     {
         m_files->space = DiskSpace{};
         QVERIFY(!run().completed);
-        QCOMPARE(m_window->messageTexts(),
-                 QStringList{QStringLiteral("Auf dem ausgewählten Datenträger sind nur:  Byte frei.")});
+        QCOMPARE(
+            m_window->messageTexts(),
+            QStringList{QStringLiteral("Auf dem ausgewählten Datenträger sind nur:  Byte frei.")});
         QCOMPARE(label(controls::Label22), QString());
     }
 
@@ -268,11 +271,14 @@ private slots:
         QTest::addColumn<QString>("blockKB");
         QTest::addColumn<QString>("message");
         QTest::newRow("write I/O error")
-            << true << EIO << " 256" << messages::WriteFailed + QString::fromLocal8Bit(strerror(EIO));
+            << true << EIO << " 256"
+            << messages::WriteFailed + QString::fromLocal8Bit(strerror(EIO));
         QTest::newRow("medium full")
-            << true << ENOSPC << " 256" << messages::WriteFailed + QString::fromLocal8Bit(strerror(ENOSPC));
+            << true << ENOSPC << " 256"
+            << messages::WriteFailed + QString::fromLocal8Bit(strerror(ENOSPC));
         QTest::newRow("read I/O error")
-            << false << EIO << " 256" << messages::ReadFailed + QString::fromLocal8Bit(strerror(EIO));
+            << false << EIO << " 256"
+            << messages::ReadFailed + QString::fromLocal8Bit(strerror(EIO));
         QTest::newRow("block below the sector size")
             << true << EINVAL << "   1"
             << QStringLiteral("Die Blockgröße ist kein Vielfaches der Sektorgröße des "
@@ -366,14 +372,22 @@ private slots:
     {
         QTest::addColumn<QString>("fileMB");
         QTest::addColumn<QString>("blockKB");
-        QTest::newRow("file size not a number") << "abc" << " 256";
-        QTest::newRow("block size not a number") << " 128" << "x";
-        QTest::newRow("file size empty") << "" << " 256";
-        QTest::newRow("file size 2048 overflows") << "2048" << " 256";
-        QTest::newRow("block size zero") << "  16" << "   0";
-        QTest::newRow("block size negative") << "  16" << "  -4";
-        QTest::newRow("block larger than twice the file") << "  16" << "40000";
-        QTest::newRow("file size zero") << "   0" << " 256";
+        QTest::newRow("file size not a number") << "abc"
+                                                << " 256";
+        QTest::newRow("block size not a number") << " 128"
+                                                 << "x";
+        QTest::newRow("file size empty") << ""
+                                         << " 256";
+        QTest::newRow("file size 2048 overflows") << "2048"
+                                                  << " 256";
+        QTest::newRow("block size zero") << "  16"
+                                         << "   0";
+        QTest::newRow("block size negative") << "  16"
+                                             << "  -4";
+        QTest::newRow("block larger than twice the file") << "  16"
+                                                          << "40000";
+        QTest::newRow("file size zero") << "   0"
+                                        << " 256";
     }
     void listTextsThatCannotRun()
     {

@@ -10,7 +10,10 @@ using namespace kardelo;
 namespace {
 const QSize Box(400, 20);
 // Every character 8 pixels wide, 12 high.
-QSize measure(const QString& text) { return QSize(8 * static_cast<int>(text.size()), 12); }
+QSize measure(const QString& text)
+{
+    return QSize(8 * static_cast<int>(text.size()), 12);
+}
 ProgressPicture picture(int value, int minimum, int maximum, const QString& caption = {})
 {
     return layoutProgress({value, minimum, maximum, caption, true}, Box, measure);
@@ -52,8 +55,8 @@ private slots:
 
     void nothingDrawnAtZeroOrWithoutMaximum()
     {
-        for (const ProgressPicture& p : {picture(0, 0, 0, QStringLiteral("0")), picture(5, 0, 0),
-                                         picture(-3, -10, -1)}) {
+        for (const ProgressPicture& p :
+             {picture(0, 0, 0, QStringLiteral("0")), picture(5, 0, 0), picture(-3, -10, -1)}) {
             QVERIFY(!p.drawBar);
             QVERIFY(!p.drawText);
         }

@@ -11,8 +11,7 @@ public:
     explicit FakeClock(std::int64_t step, std::int64_t ticksPerSecond = 1'000'000'000,
                        bool hasCounter = true)
         : m_step(step), m_frequency(ticksPerSecond), m_hasCounter(hasCounter)
-    {
-    }
+    {}
 
     bool frequency(std::int64_t& ticksPerSecond) override
     {

@@ -1,7 +1,6 @@
 #include "FaultyFileSystem.h"
 
 #include <QFileInfo>
-
 #include <cerrno>
 
 namespace kardelo::testing {

@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -14,15 +13,15 @@ namespace kardelo::testing {
 // The real file system with switches to make single calls fail the way real media fail.
 class FaultyFileSystem : public PosixFileSystem {
 public:
-    int openWriteError = 0;    // errno for every open for writing
+    int openWriteError = 0;     // errno for every open for writing
     int openWriteErrorFrom = 1; // ... starting with this open (1-based)
     int openReadError = 0;
-    int writeError = 0;        // errno for the write transfer number failWriteAt (1-based)
+    int writeError = 0; // errno for the write transfer number failWriteAt (1-based)
     int failWriteAt = 0;
     int readError = 0;
     int failReadAt = 0;
-    int removeError = 0;       // errno for every removal
-    bool driveGone = false;    // root unreachable, every look-up answers ENOTCONN
+    int removeError = 0;                         // errno for every removal
+    bool driveGone = false;                      // root unreachable, every look-up answers ENOTCONN
     std::optional<std::uint64_t> deviceOverride; // a different file system at the root
     std::optional<DiskSpace> space;              // reported instead of the real figures
     std::uint32_t alignment = 0;                 // reported direct-I/O alignment when set
