@@ -47,7 +47,7 @@ private:
 // Runs one step whose run-time errors are to be skipped: the next step runs regardless.
 // Only the program's own error type (and a failed allocation) is swallowed; anything else
 // is a defect and must surface.
-template <typename Step> void ignoreErrors(Step&& step) noexcept(false)
+template <typename Step> void ignoreErrors(Step&& step)
 {
     try {
         step();

@@ -25,18 +25,8 @@ QString MultiFileTest::fileName(std::int32_t number)
 
 RunReport MultiFileTest::run()
 {
-    std::optional<RuntimeError> pending;
-    try {
-        if (plan() && measure()) {
-            m_report.completed = true;
-            return m_report;
-        }
-    } catch (const RuntimeError& error) {
-        pending = error;
-    } catch (const std::bad_alloc&) {
-        pending = RuntimeError(ErrorCode::OutOfMemory);
-    }
-    endOfTest(pending);
+    m_report.completed = runToNormalEnd([this] { return plan() && measure(); },
+                                        [this](const auto& pending) { endOfTest(pending); });
     return m_report;
 }
 

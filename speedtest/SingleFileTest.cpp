@@ -28,18 +28,8 @@ SingleFileTest::SingleFileTest(TestWindow& window, Platform platform)
 RunReport SingleFileTest::run()
 {
     prepare();
-    std::optional<RuntimeError> pending;
-    try {
-        if (measure()) {
-            m_report.completed = true;
-            return m_report;
-        }
-    } catch (const RuntimeError& error) {
-        pending = error;
-    } catch (const std::bad_alloc&) {
-        pending = RuntimeError(ErrorCode::OutOfMemory);
-    }
-    endOfTest(pending);
+    m_report.completed = runToNormalEnd([this] { return measure(); },
+                                        [this](const auto& pending) { endOfTest(pending); });
     return m_report;
 }
 
@@ -115,7 +105,7 @@ bool SingleFileTest::measure()
     m_report.blockBytes = m_blockBytes;
     m_report.bytes = static_cast<std::int64_t>(m_blockCount) * m_blockBytes;
 
-    if (!writePhase() || !readPhase())
+    if (!transferPhase(Direction::Write) || !transferPhase(Direction::Read))
         return false;
 
     {
@@ -135,12 +125,20 @@ bool SingleFileTest::measure()
     return true;
 }
 
-bool SingleFileTest::writePhase()
+bool SingleFileTest::transferPhase(Direction direction)
 {
     using namespace controls;
+    const bool writing = direction == Direction::Write;
     FileSystem& files = m_platform.fileSystem;
-    m_state.writeHandle = basFileAPI::OpenForWrite(files, m_state.testFileName);
-    if (m_state.writeHandle == InvalidHandle) {
+    FileHandle& handle = writing ? m_state.writeHandle : m_state.readHandle;
+    const QString& caption = writing ? messages::ProgressWriting : messages::ProgressReading;
+
+    handle = writing ? basFileAPI::OpenForWrite(files, m_state.testFileName)
+                     : basFileAPI::OpenForRead(files, m_state.testFileName);
+    if (handle == InvalidHandle) {
+        if (!writing)
+            throw RuntimeError(ErrorCode::DeviceUnavailable,
+                               files.errorText(basFileAPI::LastError()));
         m_window.showMessage(openFailureText(*m_drive, basFileAPI::LastError()),
                              MessageIcon::Warning);
         return false;
@@ -155,60 +153,30 @@ bool SingleFileTest::writePhase()
         m_window.processEvents();
         if (m_state.abortRequested)
             return false;
-        if (!basFileAPI::WriteBlock(files, m_state.writeHandle, m_buffer.data(), m_blockBytes)) {
-            m_window.showMessage(transferFailureText(files, *m_drive, Direction::Write,
+        const bool moved =
+            writing ? basFileAPI::WriteBlock(files, handle, m_buffer.data(), m_blockBytes)
+                    : basFileAPI::ReadBlock(files, handle, m_buffer.data(), m_blockBytes);
+        if (!moved) {
+            m_window.showMessage(transferFailureText(files, *m_drive, direction,
                                                      basFileAPI::LastError(), m_blockBytes,
                                                      m_state.testFileName),
                                  MessageIcon::Warning);
             return false;
         }
-        m_window.updateProgress({block, 1, m_blockCount, messages::ProgressWriting, true});
+        m_window.updateProgress({block, 1, m_blockCount, caption, true});
     }
     m_timer->StopTimer();
-    closeIfOpen(files, m_state.writeHandle);
+    closeIfOpen(files, handle);
 
     const double elapsed = m_timer->Elapsed();
-    m_window.setText(Label1, timeText(elapsed));
-    m_report.writeMilliseconds = elapsed;
-    m_report.writeMBps = formats::roundHalfEven(
+    // Counted from the bytes that moved, in MByte of 1,048,576 bytes.
+    const double speed = formats::roundHalfEven(
         divide(static_cast<double>(m_report.bytes) / BytesPerMB, elapsed / 1000.0), 2);
-    m_window.setText(Label2, formats::fixed(m_report.writeMBps, 2));
-    m_window.updateProgress({m_blockCount + 1, 1, m_blockCount, messages::ProgressWriting, true});
-    return true;
-}
-
-bool SingleFileTest::readPhase()
-{
-    using namespace controls;
-    FileSystem& files = m_platform.fileSystem;
-    m_state.readHandle = basFileAPI::OpenForRead(files, m_state.testFileName);
-    if (m_state.readHandle == InvalidHandle)
-        throw RuntimeError(ErrorCode::DeviceUnavailable, files.errorText(basFileAPI::LastError()));
-
-    m_timer->ResetTimer();
-    for (std::int32_t block = 1; block <= m_blockCount; ++block) {
-        m_window.processEvents();
-        if (m_state.abortRequested)
-            return false;
-        if (!basFileAPI::ReadBlock(files, m_state.readHandle, m_buffer.data(), m_blockBytes)) {
-            m_window.showMessage(transferFailureText(files, *m_drive, Direction::Read,
-                                                     basFileAPI::LastError(), m_blockBytes,
-                                                     m_state.testFileName),
-                                 MessageIcon::Warning);
-            return false;
-        }
-        m_window.updateProgress({block, 1, m_blockCount, messages::ProgressReading, true});
-    }
-    m_timer->StopTimer();
-    closeIfOpen(files, m_state.readHandle);
-    m_window.updateProgress({m_blockCount + 1, 1, m_blockCount, messages::ProgressReading, true});
-
-    const double elapsed = m_timer->Elapsed();
-    m_window.setText(Label3, timeText(elapsed));
-    m_report.readMilliseconds = elapsed;
-    m_report.readMBps = formats::roundHalfEven(
-        divide(static_cast<double>(m_report.bytes) / BytesPerMB, elapsed / 1000.0), 2);
-    m_window.setText(Label4, formats::fixed(m_report.readMBps, 2));
+    (writing ? m_report.writeMilliseconds : m_report.readMilliseconds) = elapsed;
+    (writing ? m_report.writeMBps : m_report.readMBps) = speed;
+    m_window.setText(writing ? Label1 : Label3, timeText(elapsed));
+    m_window.setText(writing ? Label2 : Label4, formats::fixed(speed, 2));
+    m_window.updateProgress({m_blockCount + 1, 1, m_blockCount, caption, true});
     return true;
 }
 

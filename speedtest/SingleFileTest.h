@@ -29,8 +29,8 @@ private:
     void prepare();
     // Preparation, both phases and the normal end. False: take the end-of-test path.
     bool measure();
-    bool writePhase();
-    bool readPhase();
+    // Opens, moves every block and shows the phase's figures. False: take the end-of-test path.
+    bool transferPhase(Direction direction);
     void endOfTest(const std::optional<RuntimeError>& pending);
     std::exception_ptr deleteTestFile();
 

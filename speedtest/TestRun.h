@@ -4,6 +4,7 @@
 #include "DriveRoot.h"
 #include "FileSystem.h"
 #include "Random.h"
+#include "RuntimeError.h"
 #include "TestState.h"
 #include "TestWindow.h"
 
@@ -26,6 +27,23 @@ struct RunReport {
     double writeMBps = 0; // as shown, rounded to two decimals
     double readMBps = 0;
 };
+
+// Runs a test from its first checked step to its normal end. A false result (one of the test's
+// jumps) or a run-time error leads to the end-of-test path, which gets the pending error.
+template <typename Body, typename EndOfTest> bool runToNormalEnd(Body&& body, EndOfTest&& endOfTest)
+{
+    std::optional<RuntimeError> pending;
+    try {
+        if (body())
+            return true;
+    } catch (const RuntimeError& error) {
+        pending = error;
+    } catch (const std::bad_alloc&) {
+        pending = RuntimeError(ErrorCode::OutOfMemory);
+    }
+    endOfTest(pending);
+    return false;
+}
 
 // Shows a caption while it lives and puts the saved one back on every way out.
 class CaptionGuard {

@@ -2,6 +2,7 @@
 
 #include "ControlNames.h"
 #include "SettingsLists.h"
+#include "TestMessages.h"
 
 namespace kardelo::testing {
 
@@ -68,6 +69,27 @@ bool RecordingWindow::resultButtonsEnabled() const
 {
     return enabled.value(controls::cmdProt.toString()) &&
            enabled.value(controls::cmdSnap.toString());
+}
+
+QString RecordingWindow::endOfTestPathProblems() const
+{
+    QStringList problems;
+    const auto expect = [&](bool condition, const char* what) {
+        if (!condition)
+            problems << QString::fromLatin1(what);
+    };
+    expect(!progress.isEmpty() &&
+               progress.last() == ProgressRequest{100, 100, 100, messages::ProgressAborted, true},
+           "bar does not end with the abort caption");
+    expect(testButtonsEnabled(), "test buttons disabled");
+    expect(!enabled.value(controls::cmdProt.toString(), true), "save button enabled");
+    expect(!enabled.value(controls::cmdSnap.toString(), true), "screenshot button enabled");
+    expect(!busy, "busy pointer left");
+    expect(!state.abortRequested, "abort flag left set");
+    expect(windowCaption == QStringLiteral("Kardelo"), "caption not restored");
+    expect(state.writeHandle == InvalidHandle, "write handle open");
+    expect(state.readHandle == InvalidHandle, "read handle open");
+    return problems.join(QStringLiteral("; "));
 }
 
 } // namespace kardelo::testing

@@ -54,6 +54,10 @@ public:
     // Enabled states of the test, save and screenshot buttons.
     bool testButtonsEnabled() const;
     bool resultButtonsEnabled() const;
+    // What is amiss after a run that should have left through its end-of-test path: the bar's
+    // last caption, the buttons, the pointer, the caption, the flag and the handles. Empty when
+    // everything is as it must be.
+    QString endOfTestPathProblems() const;
 };
 
 } // namespace kardelo::testing
