@@ -41,11 +41,8 @@ private slots:
         QTest::newRow("nothing") << QStringList{};
         QTest::newRow("unknown test") << QStringList{"fast", "/mnt"};
         QTest::newRow("no path") << QStringList{"single"};
-        QTest::newRow("two paths") << QStringList{"single", "/a", "/b"};
         QTest::newRow("size not a number") << QStringList{"single", "/a", "--size", "big"};
-        QTest::newRow("size zero") << QStringList{"single", "/a", "--size", "0"};
         QTest::newRow("block negative") << QStringList{"single", "/a", "--block", "-4"};
-        QTest::newRow("size without value") << QStringList{"single", "/a", "--size"};
         QTest::newRow("size for multi") << QStringList{"multi", "/a", "--size", "16"};
         QTest::newRow("unknown option") << QStringList{"single", "/a", "--fast"};
     }

@@ -134,7 +134,6 @@ private slots:
     {
         QTest::addColumn<int>("files");
         QTest::newRow("one") << 1;
-        QTest::newRow("seven") << 7;
         QTest::newRow("ninety-nine") << 99;
     }
     void roomForSomeFiles()
@@ -242,22 +241,6 @@ private slots:
         verifyEndedOnEndOfTestPath();
     }
 
-    void sectorSizeBeyondTheFileSizes()
-    {
-        m_files->alignment = 4096;
-        m_files->writeError = EINVAL;
-        m_files->failWriteAt = 1;
-        m_random = std::make_unique<Random>(Seed);
-        const QList<std::int64_t> sizes = plannedSizes(Random(Seed));
-        QVERIFY(!run().completed);
-        const QString expected = sizes[0] % 4096
-                                     ? QStringLiteral("Die Blockgröße ist kein Vielfaches der "
-                                                      "Sektorgröße des Datenträgers (4096 Byte).")
-                                     : messages::NoDirectIo;
-        QCOMPARE(m_window->messageTexts(), QStringList{expected});
-        QVERIFY(testFilesLeft().isEmpty());
-    }
-
     void driveGoneSkipsTheCleanUp()
     {
         m_files->beforeTransfer = [this](int transfer, bool writing) {
@@ -268,18 +251,6 @@ private slots:
         QCOMPARE(m_window->messageTexts(), QStringList{messages::DriveAccess});
         QVERIFY(m_window->progressWithCaption(messages::ProgressDeleting).isEmpty());
         verifyEndedOnEndOfTestPath();
-    }
-
-    void deletionThatFailsIsReportedOnce()
-    {
-        m_files->removeError = EPERM;
-        QVERIFY(!run().completed);
-        QCOMPARE(m_window->shownMessages.size(), 1);
-        QVERIFY(m_window->shownMessages[0].text.contains(QStringLiteral("$_test001.$$$")));
-        verifyEndedOnEndOfTestPath();
-        m_files->removeError = 0;
-        for (const QString& name : testFilesLeft())
-            QFile::remove(m_dir->filePath(name));
     }
 };
 

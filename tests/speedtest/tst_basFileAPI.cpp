@@ -144,29 +144,6 @@ private slots:
         QVERIFY(!drive.fileExists(path("nothing")));
         faulty.deviceOverride = 1; // unmounted: the bare mount point is another file system
         expectDriveError([&] { drive.fileExists(path("nothing")); });
-        faulty.deviceOverride.reset();
-        faulty.driveGone = true;
-        expectDriveError([&] { drive.fileExists(path("nothing")); });
-        writeFile(path("e"), "e");
-        expectDriveError([&] { drive.removeFile(path("e")); });
-        faulty.driveGone = false;
-        faulty.removeError = EACCES;
-        try {
-            drive.removeFile(path("e"));
-            QFAIL("removal did not fail");
-        } catch (const RuntimeError& error) {
-            QCOMPARE(error.code(), ErrorCode::PermissionDenied);
-        }
-    }
-
-    void freeSpaceFigures()
-    {
-        const auto space = m_files.diskSpace(m_dir.path());
-        QVERIFY(space);
-        QVERIFY(space->totalBytes >= space->totalFree);
-        QVERIFY(space->totalFree >= space->availableToCaller);
-        QVERIFY(!m_files.diskSpace(m_dir.filePath(QStringLiteral("not-there"))));
-        QVERIFY(!m_files.diskSpace(QString()));
     }
 };
 

@@ -1,6 +1,5 @@
 #include "AbortRequest.h"
 #include "RecordingWindow.h"
-#include "SettingsLists.h"
 #include "modProgress.h"
 
 #include <QTest>
@@ -74,14 +73,6 @@ private slots:
         QVERIFY(reaching.whiteText);
     }
 
-    void noPercentShownWhenNotAsked()
-    {
-        const ProgressPicture p =
-            layoutProgress({50, 0, 100, QStringLiteral("x"), false}, Box, measure);
-        QVERIFY(p.drawBar);
-        QVERIFY(!p.drawText);
-    }
-
     void abortButtonClearsTheBar()
     {
         testing::RecordingWindow window;
@@ -89,19 +80,6 @@ private slots:
         QVERIFY(window.state.abortRequested);
         QCOMPARE(window.progress, (QList<ProgressRequest>{{0, 0, 0, QString(), true}}));
         QCOMPARE(window.backgrounds, QList<OleColor>{0x8000000F});
-    }
-
-    void settingsListEntries()
-    {
-        QCOMPARE(settings::fileSizeEntries(),
-                 (QStringList{"  16", "  32", "  64", " 128", " 256", " 512", "1024"}));
-        QCOMPARE(settings::blockSizeEntries().first(), QStringLiteral("   1"));
-        QCOMPARE(settings::blockSizeEntries().last(), QStringLiteral("4096"));
-        QCOMPARE(settings::blockSizeEntries().size(), 13);
-        QCOMPARE(settings::defaultFileSizeText(), QStringLiteral(" 128"));
-        QCOMPARE(settings::defaultBlockSizeText(), QStringLiteral(" 256"));
-        for (const QString& entry : settings::blockSizeEntries())
-            QCOMPARE(entry.size(), 4);
     }
 };
 
