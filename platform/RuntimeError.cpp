@@ -36,6 +36,12 @@ QString RuntimeError::description(ErrorCode code)
         return QStringLiteral("Permission denied");
     case ErrorCode::PathFileAccessError:
         return QStringLiteral("Path/File access error");
+    case ErrorCode::ItemsNeedColumns:
+        return QStringLiteral("Kann Items nicht hinzufügen, wenn keine Spalten definiert wurden!");
+    case ErrorCode::ColumnsFixedWhileItems:
+        return QStringLiteral("Kann Spalten nicht hinzufügen oder entfernen wenn Items in Liste!");
+    case ErrorCode::KeyNotUnique:
+        return QStringLiteral("Objekt nicht eindeutig in Aufzählung!");
     }
     return QStringLiteral("Application-defined or object-defined error");
 }

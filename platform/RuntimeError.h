@@ -21,6 +21,10 @@ enum class ErrorCode : int {
     DeviceUnavailable = 68,
     PermissionDenied = 70,
     PathFileAccessError = 75,
+    // The list control's own errors.
+    ItemsNeedColumns = 31,
+    ColumnsFixedWhileItems = 33,
+    KeyNotUnique = 300,
 };
 
 class RuntimeError : public std::exception {
