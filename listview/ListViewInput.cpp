@@ -50,20 +50,6 @@ constexpr std::int32_t DropEffectMask = Qt::CopyAction | Qt::MoveAction | Qt::Li
 // The last control that saw a double click: the release that ends it is no click of its own.
 const QObject* g_doubleClicked = nullptr;
 
-std::int16_t buttonCode(Qt::MouseButton button)
-{
-    switch (button) {
-    case Qt::LeftButton:
-        return LeftButtonCode;
-    case Qt::RightButton:
-        return RightButtonCode;
-    case Qt::MiddleButton:
-        return MiddleButtonCode;
-    default:
-        return 0;
-    }
-}
-
 std::int16_t buttonsCode(Qt::MouseButtons buttons)
 {
     std::int16_t code = 0;
@@ -188,7 +174,7 @@ void ListView::mousePressEvent(QMouseEvent* event)
     if (!m_enabled)
         return;
     g_doubleClicked = nullptr;
-    const std::int16_t button = buttonCode(event->button());
+    const std::int16_t button = buttonsCode(event->button());
     const std::int16_t shift = shiftState(event->modifiers());
     const auto y = static_cast<float>(event->position().y());
     const auto x = static_cast<float>(event->position().x() + horizontalOffset());
@@ -422,7 +408,7 @@ void ListView::handleMouseMove(std::int16_t, std::int16_t, float X, float y)
 void ListView::mouseReleaseEvent(QMouseEvent* event)
 {
     event->accept();
-    const std::int16_t button = buttonCode(event->button());
+    const std::int16_t button = buttonsCode(event->button());
     const std::int16_t shift = shiftState(event->modifiers());
     const auto X = static_cast<float>(event->position().x());
     const auto y = static_cast<float>(event->position().y());
