@@ -38,11 +38,13 @@ QString usageText()
         "Aufruf:\n"
         "  kardelo-cli single PFAD [--size MB] [--block KB] [--json]\n"
         "  kardelo-cli multi PFAD [--json]\n"
+        "  kardelo-cli drives [--json]\n"
         "\n"
         "PFAD ist das Wurzelverzeichnis des Datenträgers, etwa /media/anna/STICK.\n"
         "  single   schreibt und liest eine Testdatei ($_test.$$$) unter Umgehung des\n"
         "           Dateicaches; --size in MByte (Vorgabe 128), --block in KByte (Vorgabe 256)\n"
         "  multi    schreibt und liest bis zu 100 Dateien zufälliger Größe (1-4000 KByte)\n"
+        "  drives   listet die Laufwerke wie das Fenster: Gerät, Bus Typ, Wechselbar, Name\n"
         "  --json   gibt die Messwerte maschinenlesbar auf der Standardausgabe aus\n"
         "\n"
         "Strg+C bricht den Test ab; die Testdateien werden gelöscht.\n"
@@ -53,13 +55,23 @@ QString usageText()
 ParseResult parseArguments(const QStringList& arguments)
 {
     if (arguments.isEmpty())
-        return refuse(QStringLiteral("Es fehlt der Test (single oder multi)."));
+        return refuse(QStringLiteral("Es fehlt der Befehl (single, multi oder drives)."));
     const QString& verb = arguments.first();
     if (verb == QLatin1String("--help") || verb == QLatin1String("-h") ||
         verb == QLatin1String("help"))
         return {Options{}, {}};
 
     Options options;
+    if (verb == QLatin1String("drives")) {
+        options.command = Command::Drives;
+        for (qsizetype i = 1; i < arguments.size(); ++i) {
+            if (arguments[i] != QLatin1String("--json"))
+                return refuse(
+                    QStringLiteral("drives kennt nur --json, nicht \"%1\".").arg(arguments[i]));
+            options.json = true;
+        }
+        return {options, {}};
+    }
     if (verb == QLatin1String("single"))
         options.command = Command::SingleFile;
     else if (verb == QLatin1String("multi"))

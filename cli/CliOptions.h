@@ -6,7 +6,7 @@
 
 namespace kardelo::cli {
 
-enum class Command { SingleFile, MultiFile, Help };
+enum class Command { SingleFile, MultiFile, Drives, Help };
 
 struct Options {
     Command command = Command::Help;

@@ -4,11 +4,15 @@
 #include "CliOptions.h"
 #include "ConsoleWindow.h"
 #include "ControlNames.h"
+#include "DriveList.h"
 #include "MultiFileTest.h"
 #include "Platform.h"
 #include "SingleFileTest.h"
 #include "Summary.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringList>
 #include <clocale>
 #include <csignal>
@@ -38,6 +42,27 @@ void print(std::FILE* stream, const QString& text)
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
+int listDrives(bool json)
+{
+    const std::vector<DriveListEntry> entries = driveEntries();
+    if (json) {
+        QJsonArray rows;
+        for (const DriveListEntry& entry : entries)
+            rows.append(
+                QJsonObject{{QStringLiteral("device"), entry.rootPath},
+                            {QStringLiteral("busType"), entry.busType},
+                            {QStringLiteral("removable"), entry.removable == QLatin1String("ja")},
+                            {QStringLiteral("name"), entry.name}});
+        std::fputs(QJsonDocument(rows).toJson(QJsonDocument::Indented).constData(), stdout);
+        return 0;
+    }
+    for (const DriveListEntry& entry : entries)
+        print(stdout, QStringList{entry.rootPath, entry.busType, entry.removable, entry.name}.join(
+                          QLatin1Char('\t')) +
+                          QLatin1Char('\n'));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -58,6 +83,8 @@ int main(int argc, char* argv[])
         print(stdout, cli::usageText());
         return 0;
     }
+    if (options.command == cli::Command::Drives)
+        return listDrives(options.json);
 
     installInterruptHandler();
     cli::ConsoleWindow window(options.drive, stderr);

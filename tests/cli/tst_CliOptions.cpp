@@ -33,6 +33,9 @@ private slots:
         QCOMPARE(single.options->fileSizeText, QStringLiteral(" 128"));
         QCOMPARE(single.options->blockSizeText, QStringLiteral(" 256"));
         QCOMPARE(parseArguments({"--help"}).options->command, Command::Help);
+        const ParseResult drives = parseArguments({"drives", "--json"});
+        QCOMPARE(drives.options->command, Command::Drives);
+        QVERIFY(drives.options->json);
     }
 
     void refusedArguments_data()
@@ -45,6 +48,7 @@ private slots:
         QTest::newRow("block negative") << QStringList{"single", "/a", "--block", "-4"};
         QTest::newRow("size for multi") << QStringList{"multi", "/a", "--size", "16"};
         QTest::newRow("unknown option") << QStringList{"single", "/a", "--fast"};
+        QTest::newRow("path for drives") << QStringList{"drives", "/a"};
     }
     void refusedArguments()
     {

@@ -1,0 +1,91 @@
+#include "ProgressBox.h"
+
+#include "Color.h"
+
+#include <QApplication>
+#include <QPainter>
+
+namespace kardelo {
+
+namespace {
+constexpr int RepaintIntervalMs = 16;
+
+bool samePicture(const ProgressPicture& a, const ProgressPicture& b)
+{
+    return a.drawBar == b.drawBar && a.barWidth == b.barWidth && a.drawText == b.drawText &&
+           a.text == b.text && a.textPosition == b.textPosition && a.whiteText == b.whiteText;
+}
+} // namespace
+
+ProgressBox::ProgressBox(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_pendingRepaint.setSingleShot(true);
+    connect(&m_pendingRepaint, &QTimer::timeout, this, [this] {
+        m_sinceRepaint.restart();
+        update();
+    });
+    m_sinceRepaint.start();
+    render();
+}
+
+void ProgressBox::SetBackColor(OleColor color)
+{
+    m_backColor = color;
+    render();
+    scheduleRepaint();
+}
+
+void ProgressBox::UpdateProgress(const ProgressRequest& request)
+{
+    m_request = request;
+    const QFontMetrics metrics(font());
+    const ProgressPicture next = layoutProgress(request, size(), [&](const QString& text) {
+        return QSize(metrics.horizontalAdvance(text), metrics.height());
+    });
+    // A request that changes nothing visible (most blocks of a long run) costs no drawing.
+    if (samePicture(next, m_last) && m_picture.size() == size())
+        return;
+    m_last = next;
+    render();
+    scheduleRepaint();
+}
+
+void ProgressBox::render()
+{
+    if (m_picture.size() != size())
+        m_picture = QPixmap(size().expandedTo(QSize(1, 1)));
+    m_picture.fill(Color::translate(m_backColor, QApplication::palette()).value_or(Qt::gray));
+    if (!m_last.drawBar)
+        return;
+    QPainter painter(&m_picture);
+    painter.fillRect(QRect(0, 0, m_last.barWidth, height()), QColor(0, 128, 0));
+    if (m_last.drawText) {
+        painter.setPen(m_last.whiteText ? Qt::white : Qt::black);
+        painter.drawText(QRect(m_last.textPosition, QSize(width(), height())),
+                         Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, m_last.text);
+    }
+}
+
+void ProgressBox::scheduleRepaint()
+{
+    if (m_sinceRepaint.elapsed() >= RepaintIntervalMs) {
+        m_sinceRepaint.restart();
+        update();
+    } else if (!m_pendingRepaint.isActive()) {
+        m_pendingRepaint.start(RepaintIntervalMs - static_cast<int>(m_sinceRepaint.elapsed()));
+    }
+}
+
+void ProgressBox::paintEvent(QPaintEvent*)
+{
+    QPainter(this).drawPixmap(0, 0, m_picture);
+}
+
+void ProgressBox::resizeEvent(QResizeEvent*)
+{
+    UpdateProgress(m_request);
+    render();
+}
+
+} // namespace kardelo

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "OleColor.h"
+#include "modProgress.h"
+
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+
+namespace kardelo {
+
+// The progress picture box: a bar in dark green with the caption and percentage centred on
+// it. Its picture is kept (it survives repaints) and brought up to date on every request;
+// the screen is repainted at most about 60 times a second, so the bar never becomes the
+// measured medium's bottleneck.
+class ProgressBox : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ProgressBox(QWidget* parent = nullptr);
+
+    void SetBackColor(OleColor color);
+    OleColor BackColor() const { return m_backColor; }
+    void UpdateProgress(const ProgressRequest& request);
+    // The picture as it stands, whether or not the screen shows it yet.
+    const QPixmap& Picture() const { return m_picture; }
+    const ProgressPicture& LastPicture() const { return m_last; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void render();
+    void scheduleRepaint();
+
+    OleColor m_backColor = ButtonFace;
+    ProgressRequest m_request;
+    ProgressPicture m_last;
+    QPixmap m_picture;
+    QElapsedTimer m_sinceRepaint;
+    QTimer m_pendingRepaint;
+};
+
+} // namespace kardelo

@@ -1,0 +1,248 @@
+#include "frmSpeedTest.h"
+
+#include "AbortRequest.h"
+#include "ControlNames.h"
+#include "FreeSpaceUpdate.h"
+#include "ListView.h"
+#include "MultiFileTest.h"
+#include "RuntimeError.h"
+#include "SettingsLists.h"
+#include "SingleFileTest.h"
+#include "TestMessages.h"
+#include "basFileAPI.h"
+#include "modDeviceChange.h"
+#include "ui_frmSpeedTest.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+
+namespace kardelo {
+
+frmSpeedTest::frmSpeedTest(Environment environment, QWidget* parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::frmSpeedTest>()),
+      m_environment(std::move(environment))
+{
+    m_ui->setupUi(this);
+    startUp();
+}
+
+frmSpeedTest::~frmSpeedTest()
+{
+    contain([this] { shutDown(); });
+}
+
+void frmSpeedTest::startUp()
+{
+    using namespace controls;
+    ignoreErrors([&] {
+        for (const auto speed : {Label2, Label4, Label18, Label19})
+            setText(speed, messages::ThroughputReset);
+        for (const auto time : {Label3, Label1, Label20, Label21})
+            setText(time, messages::TimeReset);
+        for (const auto space : {Label22, Label33, Label11})
+            setText(space, QStringLiteral("0"));
+    });
+    ignoreErrors([&] { fillSettingsLists(); });
+    ignoreErrors([&] {
+        RegisterDeviceChange(
+            registerWindow(this), [this] { m_ui->Command2->click(); }, m_environment.procRoot);
+    });
+    ignoreErrors([&] {
+        ListView& list = *m_ui->ListView1;
+        list.LoadStoredProperties();
+        list.SetRedraw(false);
+        create_drive_grid(list, this);
+        for (int row = 0; row < 9; ++row)
+            list.AddItem();
+        list.SetRedraw(true);
+    });
+    ignoreErrors([&] { loadDriveList(); });
+
+    connect(m_ui->Command1, &QPushButton::clicked, this, [this] { runTest(true); });
+    connect(m_ui->Command8, &QPushButton::clicked, this, [this] { runTest(false); });
+    connect(m_ui->Command2, &QPushButton::clicked, this,
+            [this] { ignoreErrors([&] { loadDriveList(); }); });
+    connect(m_ui->Command3, &QPushButton::clicked, this, [this] { requestAbort(*this); });
+    connect(m_ui->Command4, &QPushButton::clicked, this, [this] { requestClose(false); });
+    connect(m_ui->Command6, &QPushButton::clicked, this, [this] {
+        m_ui->Combo1->setEditText(settings::defaultFileSizeText());
+        m_ui->Combo2->setEditText(settings::defaultBlockSizeText());
+    });
+    connect(m_ui->ListView1, &ListView::Click, this, [this] { updateFreeSpaceOfSelection(); });
+}
+
+void frmSpeedTest::fillSettingsLists()
+{
+    m_ui->Combo1->addItems(settings::fileSizeEntries());
+    m_ui->Combo2->addItems(settings::blockSizeEntries());
+    m_ui->Combo1->setEditText(settings::defaultFileSizeText());
+    m_ui->Combo2->setEditText(settings::defaultBlockSizeText());
+}
+
+void frmSpeedTest::loadDriveList()
+{
+    load_drive_list(*m_ui->ListView1, m_environment.drives());
+}
+
+void frmSpeedTest::updateFreeSpaceOfSelection()
+{
+    ignoreErrors([&] { updateFreeSpace(*this, m_environment.platform.fileSystem, checkSelect()); });
+}
+
+// ---- The tests ----
+
+void frmSpeedTest::runTest(bool singleFile)
+{
+    // The buttons are disabled while a test runs, but a click from code could still arrive.
+    if (m_testRunning || m_shutDown)
+        return;
+    m_testRunning = true;
+    contain([&] {
+        m_lastReport = singleFile ? SingleFileTest(*this, m_environment.platform).run()
+                                  : MultiFileTest(*this, m_environment.platform).run();
+    });
+    m_testRunning = false;
+    // A close asked for while the test ran waited for its end-of-test path.
+    if (m_closeAfterTest)
+        close();
+}
+
+void frmSpeedTest::requestClose(bool fromTitleBar)
+{
+    // The title bar's close stops a running test; so does "Beenden", so that its shutdown never
+    // pulls the test's handles and file from under it.
+    if (fromTitleBar || m_testRunning)
+        m_state.abortRequested = true;
+    if (m_testRunning) {
+        m_closeAfterTest = true;
+        return;
+    }
+    close();
+}
+
+void frmSpeedTest::closeEvent(QCloseEvent* event)
+{
+    // Closing from the title bar (or Alt+F4) asks a running test to stop; so does any close
+    // while a test runs, which then waits for the test's end-of-test path.
+    if (event->spontaneous() || m_testRunning)
+        m_state.abortRequested = true;
+    if (m_testRunning) {
+        m_closeAfterTest = true;
+        event->ignore();
+        return;
+    }
+    contain([this] { shutDown(); });
+    event->accept();
+}
+
+void frmSpeedTest::shutDown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    FileSystem& files = m_environment.platform.fileSystem;
+    ignoreErrors([&] { basFileAPI::FlushAndClose(files, m_state.writeHandle); });
+    m_state.writeHandle = InvalidHandle;
+    ignoreErrors([&] { basFileAPI::FlushAndClose(files, m_state.readHandle); });
+    m_state.readHandle = InvalidHandle;
+    contain([&] {
+        if (!m_state.testFileName.isEmpty() && files.pathStatus(m_state.testFileName).exists)
+            files.remove(m_state.testFileName);
+    });
+    contain([&] { UnregisterDeviceChange(registerWindow(this)); });
+}
+
+// ---- TestWindow ----
+
+QWidget* frmSpeedTest::control(QStringView name) const
+{
+    return findChild<QWidget*>(name.toString());
+}
+
+QString frmSpeedTest::text(QStringView name) const
+{
+    QWidget* widget = control(name);
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        return label->text();
+    if (auto* combo = qobject_cast<QComboBox*>(widget))
+        return combo->currentText();
+    if (auto* frame = qobject_cast<QGroupBox*>(widget))
+        return frame->title();
+    throw RuntimeError(ErrorCode::SubscriptOutOfRange, name.toString());
+}
+
+void frmSpeedTest::setText(QStringView name, const QString& value)
+{
+    QWidget* widget = control(name);
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        label->setText(value);
+    else if (auto* combo = qobject_cast<QComboBox*>(widget))
+        combo->setEditText(value);
+    else if (auto* frame = qobject_cast<QGroupBox*>(widget))
+        frame->setTitle(value);
+    else
+        throw RuntimeError(ErrorCode::SubscriptOutOfRange, name.toString());
+}
+
+void frmSpeedTest::setEnabled(QStringView name, bool enabled)
+{
+    if (QWidget* widget = control(name))
+        widget->setEnabled(enabled);
+}
+
+void frmSpeedTest::setBusyPointer(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void frmSpeedTest::showMessage(const QString& message, MessageIcon icon)
+{
+    if (m_environment.messageSink) {
+        m_environment.messageSink(message, icon);
+        return;
+    }
+    QMessageBox box(icon == MessageIcon::Information ? QMessageBox::Information
+                                                     : QMessageBox::Warning,
+                    QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(), message,
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void frmSpeedTest::processEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+QString frmSpeedTest::checkSelect()
+{
+    return check_select(*m_ui->ListView1);
+}
+
+void frmSpeedTest::setProgressBackground(OleColor color)
+{
+    m_ui->picProgress->SetBackColor(color);
+}
+
+void frmSpeedTest::updateProgress(const ProgressRequest& request)
+{
+    m_ui->picProgress->UpdateProgress(request);
+}
+
+bool frmSpeedTest::CustomDraw(std::int32_t ItemIndex, std::int32_t ColumnIndex,
+                              std::int32_t& BackColor, std::int32_t& ForeColor)
+{
+    return driveRowColours(*m_ui->ListView1, ItemIndex, ColumnIndex, BackColor, ForeColor);
+}
+
+} // namespace kardelo

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "DriveList.h"
+#include "ICustomDraw.h"
+#include "Platform.h"
+#include "TestRun.h"
+#include "TestWindow.h"
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace Ui {
+class frmSpeedTest;
+}
+
+namespace kardelo {
+
+// What the main window takes from the machine; tests hand in a temporary folder as the drive.
+struct MainWindowEnvironment {
+    Platform platform = Platform::system();
+    std::function<std::vector<DriveListEntry>()> drives = [] { return driveEntries(); };
+    QString procRoot = QStringLiteral("/proc");
+    // Shows a message instead of a message box (tests record them here).
+    std::function<void(const QString&, MessageIcon)> messageSink;
+};
+
+// The main window: the drive list, both speed tests with their settings and results, the
+// free space of the selected drive, the progress bar and the buttons. It is the tests' window
+// (TestWindow) and the drive list's colour callback (ICustomDraw).
+class frmSpeedTest : public QWidget, public TestWindow, public ICustomDraw {
+    Q_OBJECT
+
+public:
+    using Environment = MainWindowEnvironment;
+
+    explicit frmSpeedTest(Environment environment = {}, QWidget* parent = nullptr);
+    ~frmSpeedTest() override;
+
+    // TestWindow
+    TestState& testState() override { return m_state; }
+    QString text(QStringView control) const override;
+    void setText(QStringView control, const QString& text) override;
+    void setEnabled(QStringView control, bool enabled) override;
+    QString caption() const override { return windowTitle(); }
+    void setCaption(const QString& caption) override { setWindowTitle(caption); }
+    void setBusyPointer(bool busy) override;
+    void showMessage(const QString& text, MessageIcon icon) override;
+    void processEvents() override;
+    QString checkSelect() override;
+    void setProgressBackground(OleColor color) override;
+    void updateProgress(const ProgressRequest& request) override;
+
+    // ICustomDraw: the drive list's row and separator colours.
+    bool CustomDraw(std::int32_t ItemIndex, std::int32_t ColumnIndex, std::int32_t& BackColor,
+                    std::int32_t& ForeColor) override;
+
+    bool testRunning() const { return m_testRunning; }
+    // The figures of the last run, for benchmarks that compare the window with the console.
+    const RunReport& lastReport() const { return m_lastReport; }
+    Ui::frmSpeedTest& ui() { return *m_ui; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void startUp();
+    void fillSettingsLists();
+    void loadDriveList();
+    void updateFreeSpaceOfSelection();
+    void runTest(bool singleFile);
+    void requestClose(bool fromTitleBar);
+    void shutDown();
+    QWidget* control(QStringView name) const;
+
+    std::unique_ptr<Ui::frmSpeedTest> m_ui;
+    Environment m_environment;
+    TestState m_state;
+    RunReport m_lastReport;
+    bool m_busy = false;
+    bool m_testRunning = false;
+    bool m_closeAfterTest = false;
+    bool m_shutDown = false;
+};
+
+} // namespace kardelo

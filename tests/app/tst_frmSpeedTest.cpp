@@ -1,0 +1,187 @@
+#include "ControlNames.h"
+#include "TestMessages.h"
+#include "frmSpeedTest.h"
+#include "ui_frmSpeedTest.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace kardelo;
+
+class tst_frmSpeedTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<frmSpeedTest> m_window;
+    QStringList m_messages;
+
+    QString label(QStringView name) const { return m_window->text(name); }
+    QStringList testFilesLeft() const
+    {
+        return QDir(m_dir->path()).entryList({QStringLiteral("$_test*")}, QDir::Files);
+    }
+    void selectDriveRow()
+    {
+        ListView& list = *m_window->ui().ListView1;
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                          QPoint(20, list.HeaderHeight() + list.ItemHeight() / 2));
+    }
+    // Runs a step while the test of the button runs, at its first chance to look at messages.
+    void duringTest(std::function<void()> step, int delayMs = 0)
+    {
+        QTimer::singleShot(delayMs, m_window.get(), std::move(step));
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_messages.clear();
+        frmSpeedTest::Environment environment;
+        const QString drive = m_dir->path();
+        environment.drives = [drive] {
+            return std::vector<DriveListEntry>{{drive, QStringLiteral("USB"), QStringLiteral("ja"),
+                                                QStringLiteral("Test Stick 1.00")}};
+        };
+        environment.messageSink = [this](const QString& text, MessageIcon) { m_messages << text; };
+        m_window = std::make_unique<frmSpeedTest>(environment);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    void startState()
+    {
+        using namespace controls;
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Kardelo"));
+        for (const auto name : {Label2, Label4, Label18, Label19})
+            QCOMPARE(label(name), QStringLiteral("0,00"));
+        for (const auto name : {Label1, Label3, Label20, Label21})
+            QCOMPARE(label(name), QStringLiteral("Time: 0,000 s"));
+        for (const auto name : {Label11, Label22, Label33})
+            QCOMPARE(label(name), QStringLiteral("0"));
+        QCOMPARE(label(Combo1), QStringLiteral(" 128"));
+        QCOMPARE(label(Combo2), QStringLiteral(" 256"));
+        QVERIFY(!m_window->ui().cmdProt->isEnabled());
+        QVERIFY(!m_window->ui().cmdSnap->isEnabled());
+        QVERIFY(m_window->ui().Command1->isEnabled());
+        const ListView& list = *m_window->ui().ListView1;
+        QCOMPARE(list.ItemCount(), 9);
+        QCOMPARE(list.ItemText(0, 0), m_dir->path());
+        QCOMPARE(list.ItemText(0, 6), QStringLiteral("Test Stick 1.00"));
+        QCOMPARE(m_window->checkSelect(), QString());
+        QVERIFY(!list.Sortable());
+        QCOMPARE(list.Font().family(), QStringLiteral("Courier New"));
+
+        m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
+        m_window->ui().Command6->click();
+        QCOMPARE(label(Combo1), QStringLiteral(" 128"));
+    }
+
+    void rowClickShowsFreeSpaceAndRowColours()
+    {
+        selectDriveRow();
+        QCOMPARE(m_window->checkSelect(), m_dir->path());
+        QCOMPARE(label(controls::Frame1),
+                 QStringLiteral("Verfügbarer Speicher auf dem ausgewählten Datenträger ") +
+                     m_dir->path());
+        QVERIFY(label(controls::Label11).contains(u'.'));
+
+        const ListView& list = *m_window->ui().ListView1;
+        const QImage picture = list.Picture().toImage();
+        const auto at = [&](int column, int row) {
+            int x = 0;
+            for (int c = 0; c < column; ++c)
+                x += list.Table().Columns().Item(c).Width;
+            // Beside the text: a separator's only pixel column, else near the cell's left edge.
+            x += list.Table().Columns().Item(column).Width > 1 ? 2 : 0;
+            return picture.pixel(x, list.HeaderHeight() + row * list.ItemHeight() + 2);
+        };
+        QCOMPARE(at(2, 0), qRgb(141, 239, 140)); // the selected row
+        QCOMPARE(at(2, 1), qRgb(255, 255, 255));
+        QCOMPARE(at(2, 2), qRgb(217, 252, 253));
+        QCOMPARE(at(1, 0), qRgb(192, 192, 192)); // separators, selected or not
+        QCOMPARE(at(3, 2), qRgb(192, 192, 192));
+    }
+
+    void bothTestsRunToTheirEnd()
+    {
+        selectDriveRow();
+        m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
+        m_window->ui().Command1->click();
+        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(u'\n')));
+        QVERIFY(label(controls::Label2) != QStringLiteral("0,00"));
+        QVERIFY(label(controls::Label4) != QStringLiteral("0,00"));
+        QVERIFY(m_window->ui().cmdProt->isEnabled());
+        QCOMPARE(m_window->ui().picProgress->LastPicture().text,
+                 QStringLiteral("Ende des Tests: 100 %"));
+
+        m_window->ui().Command8->click();
+        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(u'\n')));
+        QVERIFY(label(controls::Label18) != QStringLiteral("0,00"));
+        QVERIFY(testFilesLeft().isEmpty());
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Kardelo"));
+        QVERIFY(!m_window->testRunning());
+    }
+
+    void noDriveSelected()
+    {
+        m_window->ui().Command1->click();
+        QCOMPARE(m_messages, QStringList{messages::NoDriveSelected});
+        QCOMPARE(m_window->ui().picProgress->LastPicture().text,
+                 QStringLiteral("Abbruch des Tests: 100 %"));
+    }
+
+    // Everything a user can do while a test yields re-enters the window; none of it may take
+    // the test's file, handles or window away.
+    void whatTheUserDoesDuringATest_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("completes");
+        QTest::newRow("abort button") << "abort" << false;
+        QTest::newRow("refresh") << "refresh" << true;
+        QTest::newRow("click on a filler row") << "row" << true;
+        QTest::newRow("close") << "close" << false;
+        QTest::newRow("Beenden") << "quit" << false;
+    }
+    void whatTheUserDoesDuringATest()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, completes);
+        selectDriveRow();
+        m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
+        m_window->ui().Combo2->setEditText(QStringLiteral("   4"));
+        bool acted = false;
+        duringTest([&] {
+            acted = m_window->testRunning();
+            auto& ui = m_window->ui();
+            if (action == QLatin1String("abort"))
+                ui.Command3->click();
+            else if (action == QLatin1String("refresh"))
+                ui.Command2->click();
+            else if (action == QLatin1String("row"))
+                QTest::mouseClick(
+                    ui.ListView1->viewport(), Qt::LeftButton, {},
+                    QPoint(20, ui.ListView1->HeaderHeight() + 4 * ui.ListView1->ItemHeight() + 2));
+            else if (action == QLatin1String("close"))
+                m_window->close();
+            else
+                ui.Command4->click();
+        });
+        m_window->ui().Command1->click();
+        QVERIFY(acted);
+        QVERIFY(testFilesLeft().isEmpty());
+        QCOMPARE(m_window->ui().picProgress->LastPicture().text,
+                 completes ? QStringLiteral("Ende des Tests: 100 %")
+                           : QStringLiteral("Abbruch des Tests: 100 %"));
+        const bool closing = action == QLatin1String("close") || action == QLatin1String("quit");
+        QCOMPARE(m_window->isVisible(), !closing);
+        QCOMPARE(m_window->ui().Command1->isEnabled(), true);
+    }
+};
+
+QTEST_MAIN(tst_frmSpeedTest)
+#include "tst_frmSpeedTest.moc"
