@@ -2,13 +2,14 @@
 # Sets up everything Kardelo needs on Debian 12, builds it and then either runs it or runs the
 # whole test suite.
 #
+#   ./kardelo.sh run                       the program's window
 #   ./kardelo.sh run single /media/anna/STICK [--size MB] [--block KB] [--json]
-#   ./kardelo.sh run multi /media/anna/STICK [--json]
+#   ./kardelo.sh run multi|drives ...      the command-line front end
 #   ./kardelo.sh test
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools fonts-liberation
+packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins fonts-liberation
           jq e2fsprogs util-linux mount)
 
 as_root() {
@@ -37,7 +38,7 @@ build() {
 }
 
 usage() {
-    sed -n '2,7p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+    sed -n '2,8p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
     exit 2
 }
 
@@ -48,6 +49,9 @@ case "$command" in
 run)
     install_packages
     build "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    if [ $# -eq 0 ]; then
+        exec "$here/build/bin/kardelo"
+    fi
     exec "$here/build/bin/kardelo-cli" "$@"
     ;;
 test)
