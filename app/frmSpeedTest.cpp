@@ -34,6 +34,10 @@ frmSpeedTest::frmSpeedTest(Environment environment, QWidget* parent)
 frmSpeedTest::~frmSpeedTest()
 {
     contain([this] { shutDown(); });
+    // The list outlives this part of the window by a moment (its widgets go with QWidget's
+    // destructor) and may still paint then: it must not call back into a window that is gone.
+    m_ui->ListView1->SetDrawCallback(nullptr);
+    m_ui->ListView1->disconnect(this);
 }
 
 void frmSpeedTest::startUp()
