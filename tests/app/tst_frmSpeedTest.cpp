@@ -1,5 +1,7 @@
 #include "ControlNames.h"
 #include "TestMessages.h"
+#include "VolumeMonitor.h"
+#include "WindowMessages.h"
 #include "frmSpeedTest.h"
 #include "ui_frmSpeedTest.h"
 
@@ -36,6 +38,9 @@ class tst_frmSpeedTest : public QObject {
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
+    // One main window at a time, as in the program: its device-change registration is single.
+    void cleanup() { m_window.reset(); }
 
     void init()
     {
@@ -144,6 +149,7 @@ private slots:
         QTest::newRow("abort button") << "abort" << false;
         QTest::newRow("refresh") << "refresh" << true;
         QTest::newRow("click on a filler row") << "row" << true;
+        QTest::newRow("a stick plugged in") << "device" << true;
         QTest::newRow("close") << "close" << false;
         QTest::newRow("Beenden") << "quit" << false;
     }
@@ -166,7 +172,11 @@ private slots:
                 QTest::mouseClick(
                     ui.ListView1->viewport(), Qt::LeftButton, {},
                     QPoint(20, ui.ListView1->HeaderHeight() + 4 * ui.ListView1->ItemHeight() + 2));
-            else if (action == QLatin1String("close"))
+            else if (action == QLatin1String("device")) {
+                const ScopedDeviceBroadcast volume{DeviceBroadcastVolume{}};
+                sendMessage(registerWindow(m_window.get()), WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                            volume.token());
+            } else if (action == QLatin1String("close"))
                 m_window->close();
             else
                 ui.Command4->click();
@@ -180,6 +190,9 @@ private slots:
         const bool closing = action == QLatin1String("close") || action == QLatin1String("quit");
         QCOMPARE(m_window->isVisible(), !closing);
         QCOMPARE(m_window->ui().Command1->isEnabled(), true);
+        // A rebuild of the list during the test dropped the selection, as a rebuild does.
+        if (action == QLatin1String("refresh") || action == QLatin1String("device"))
+            QCOMPARE(m_window->checkSelect(), QString());
     }
 };
 
