@@ -5,11 +5,15 @@
 #include "FreeSpaceUpdate.h"
 #include "ListView.h"
 #include "MultiFileTest.h"
+#include "ResultsLog.h"
 #include "RuntimeError.h"
+#include "Screenshot.h"
 #include "SettingsLists.h"
 #include "SingleFileTest.h"
 #include "TestMessages.h"
 #include "basFileAPI.h"
+#include "frmInfo.h"
+#include "frmProtokoll.h"
 #include "modDeviceChange.h"
 #include "ui_frmSpeedTest.h"
 
@@ -65,6 +69,7 @@ void frmSpeedTest::startUp()
             list.AddItem();
         list.SetRedraw(true);
     });
+    contain([&] { results::prot_dump(m_environment.programFolder); });
     ignoreErrors([&] { loadDriveList(); });
 
     connect(m_ui->Command1, &QPushButton::clicked, this, [this] { runTest(true); });
@@ -78,6 +83,11 @@ void frmSpeedTest::startUp()
         m_ui->Combo2->setEditText(settings::defaultBlockSizeText());
     });
     connect(m_ui->ListView1, &ListView::Click, this, [this] { updateFreeSpaceOfSelection(); });
+    connect(m_ui->cmdProt, &QPushButton::clicked, this, [this] { saveResult(); });
+    connect(m_ui->cmdSnap, &QPushButton::clicked, this, [this] { takeScreenshot(); });
+    connect(m_ui->Command7, &QPushButton::clicked, this, [this] { showLog(); });
+    connect(m_ui->Command5, &QPushButton::clicked, this,
+            [this] { contain([this] { ShowInfo(this); }); });
 }
 
 void frmSpeedTest::fillSettingsLists()
@@ -96,6 +106,56 @@ void frmSpeedTest::loadDriveList()
 void frmSpeedTest::updateFreeSpaceOfSelection()
 {
     ignoreErrors([&] { updateFreeSpace(*this, m_environment.platform.fileSystem, checkSelect()); });
+}
+
+// ---- Results ----
+
+void frmSpeedTest::saveResult()
+{
+    using namespace controls;
+    results::TestResult result;
+    result.kind = m_state.testKind;
+    result.singleWriteSpeed = text(Label2);
+    result.singleReadSpeed = text(Label4);
+    result.multiWriteSpeed = text(Label18);
+    result.multiReadSpeed = text(Label19);
+    result.fileSizeText = text(Combo1);
+    result.blockSizeText = text(Combo2);
+    result.testFileCount = m_state.testFileCount;
+    result.totalSizeText = text(Label33);
+    results::SaveHooks hooks = m_environment.saveHooks;
+    if (hooks.folder.isEmpty())
+        hooks.folder = m_environment.programFolder;
+    if (results::SaveTestResult(this, result, results::check_snap(*m_ui->ListView1), hooks))
+        m_ui->cmdProt->setEnabled(false);
+}
+
+void frmSpeedTest::takeScreenshot()
+{
+    const QString folder = m_environment.programFolder.isEmpty() ? results::programFolder()
+                                                                 : m_environment.programFolder;
+    ScreenshotMessageHook hook;
+    if (m_environment.messageSink)
+        hook = [this](QMessageBox::Icon icon, const QString& message) {
+            m_environment.messageSink(message, icon == QMessageBox::Information
+                                                   ? MessageIcon::Information
+                                                   : MessageIcon::Warning);
+        };
+    const ScreenshotResult result =
+        TakeScreenshot(*this, results::check_snap(*m_ui->ListView1), folder, hook);
+    if (result.attempted)
+        m_ui->cmdSnap->setEnabled(false);
+}
+
+void frmSpeedTest::showLog()
+{
+    contain([this] {
+        const QString folder = m_environment.programFolder;
+        if (results::LogExists(folder))
+            ShowLogViewer(this, results::logFilePath(folder));
+        else
+            showMessage(results::logMissingText(), MessageIcon::Warning);
+    });
 }
 
 // ---- The tests ----
@@ -158,6 +218,8 @@ void frmSpeedTest::shutDown()
         if (!m_state.testFileName.isEmpty() && files.pathStatus(m_state.testFileName).exists)
             files.remove(m_state.testFileName);
     });
+    contain([] { CloseLogViewer(); });
+    contain([] { CloseInfo(); });
     contain([&] { UnregisterDeviceChange(registerWindow(this)); });
 }
 

@@ -3,6 +3,7 @@
 #include "DriveList.h"
 #include "ICustomDraw.h"
 #include "Platform.h"
+#include "ResultsLog.h"
 #include "TestRun.h"
 #include "TestWindow.h"
 
@@ -22,6 +23,10 @@ struct MainWindowEnvironment {
     Platform platform = Platform::system();
     std::function<std::vector<DriveListEntry>()> drives = [] { return driveEntries(); };
     QString procRoot = QStringLiteral("/proc");
+    // Where the results log and the screenshots go; empty: the program folder.
+    QString programFolder;
+    // Lets tests answer the name prompt.
+    results::SaveHooks saveHooks;
     // Shows a message instead of a message box (tests record them here).
     std::function<void(const QString&, MessageIcon)> messageSink;
 };
@@ -70,6 +75,9 @@ private:
     void loadDriveList();
     void updateFreeSpaceOfSelection();
     void runTest(bool singleFile);
+    void saveResult();
+    void takeScreenshot();
+    void showLog();
     void requestClose(bool fromTitleBar);
     void shutDown();
     QWidget* control(QStringView name) const;

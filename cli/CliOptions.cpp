@@ -39,12 +39,15 @@ QString usageText()
         "  kardelo-cli single PFAD [--size MB] [--block KB] [--json]\n"
         "  kardelo-cli multi PFAD [--json]\n"
         "  kardelo-cli drives [--json]\n"
+        "  kardelo-cli log\n"
         "\n"
         "PFAD ist das Wurzelverzeichnis des Datenträgers, etwa /media/anna/STICK.\n"
         "  single   schreibt und liest eine Testdatei ($_test.$$$) unter Umgehung des\n"
         "           Dateicaches; --size in MByte (Vorgabe 128), --block in KByte (Vorgabe 256)\n"
         "  multi    schreibt und liest bis zu 100 Dateien zufälliger Größe (1-4000 KByte)\n"
         "  drives   listet die Laufwerke wie das Fenster: Gerät, Bus Typ, Wechselbar, Name\n"
+        "  log      gibt die gültigen Einträge der Protokolldatei protokoll.dat aus\n"
+        "  --save NAME  trägt das Ergebnis nach dem Test unter NAME in protokoll.dat ein\n"
         "  --json   gibt die Messwerte maschinenlesbar auf der Standardausgabe aus\n"
         "\n"
         "Strg+C bricht den Test ab; die Testdateien werden gelöscht.\n"
@@ -55,7 +58,7 @@ QString usageText()
 ParseResult parseArguments(const QStringList& arguments)
 {
     if (arguments.isEmpty())
-        return refuse(QStringLiteral("Es fehlt der Befehl (single, multi oder drives)."));
+        return refuse(QStringLiteral("Es fehlt der Befehl (single, multi, drives oder log)."));
     const QString& verb = arguments.first();
     if (verb == QLatin1String("--help") || verb == QLatin1String("-h") ||
         verb == QLatin1String("help"))
@@ -72,6 +75,12 @@ ParseResult parseArguments(const QStringList& arguments)
         }
         return {options, {}};
     }
+    if (verb == QLatin1String("log")) {
+        if (arguments.size() > 1)
+            return refuse(QStringLiteral("log kennt keine Optionen."));
+        options.command = Command::Log;
+        return {options, {}};
+    }
     if (verb == QLatin1String("single"))
         options.command = Command::SingleFile;
     else if (verb == QLatin1String("multi"))
@@ -86,6 +95,10 @@ ParseResult parseArguments(const QStringList& arguments)
         const QString& argument = arguments[i];
         if (argument == QLatin1String("--json")) {
             options.json = true;
+        } else if (argument == QLatin1String("--save")) {
+            if (i + 1 >= arguments.size())
+                return refuse(QStringLiteral("--save braucht einen Namen."));
+            options.saveName = arguments[++i];
         } else if (argument == QLatin1String("--size") || argument == QLatin1String("--block")) {
             if (options.command != Command::SingleFile)
                 return refuse(QStringLiteral("%1 gilt nur für den Test single.").arg(argument));

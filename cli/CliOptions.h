@@ -6,7 +6,7 @@
 
 namespace kardelo::cli {
 
-enum class Command { SingleFile, MultiFile, Drives, Help };
+enum class Command { SingleFile, MultiFile, Drives, Log, Help };
 
 struct Options {
     Command command = Command::Help;
@@ -14,6 +14,7 @@ struct Options {
     QString fileSizeText;  // as the file-size list would show it, " 128"
     QString blockSizeText; // as the block-size list would show it, " 256"
     bool json = false;
+    std::optional<QString> saveName; // --save: the medium's name for the results log
 };
 
 struct ParseResult {

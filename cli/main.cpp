@@ -7,9 +7,12 @@
 #include "DriveList.h"
 #include "MultiFileTest.h"
 #include "Platform.h"
+#include "ResultsLog.h"
 #include "SingleFileTest.h"
 #include "Summary.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -63,11 +66,48 @@ int listDrives(bool json)
     return 0;
 }
 
+int printLog()
+{
+    QFile log(results::logFilePath());
+    if (!log.open(QIODevice::ReadOnly)) {
+        print(stderr, results::logMissingText() + QLatin1Char('\n'));
+        return 1;
+    }
+    for (const QString& record : results::validRecords(log.readAll()))
+        print(stdout, record + QLatin1Char('\n'));
+    return 0;
+}
+
+// Appends the record as the window's "Sa&ve" would, with the name given instead of prompted.
+bool saveResult(cli::ConsoleWindow& window, const cli::Options& options, TestKind kind)
+{
+    results::TestResult result;
+    result.kind = kind;
+    result.singleWriteSpeed = window.text(controls::Label2);
+    result.singleReadSpeed = window.text(controls::Label4);
+    result.multiWriteSpeed = window.text(controls::Label18);
+    result.multiReadSpeed = window.text(controls::Label19);
+    result.fileSizeText = options.fileSizeText;
+    result.blockSizeText = options.blockSizeText;
+    result.testFileCount = window.testState().testFileCount;
+    result.totalSizeText = window.text(controls::Label33);
+    results::prot_dump(); // as the window's start-up would have done
+    const results::SaveOutcome outcome = results::appendTestResult(result, *options.saveName);
+    if (outcome == results::SaveOutcome::AccessRefused)
+        print(stderr,
+              results::writeErrorText().replace(QLatin1String("\r\n"), QLatin1String("\n")) +
+                  QLatin1Char('\n'));
+    return outcome == results::SaveOutcome::Written ||
+           outcome == results::SaveOutcome::NothingToSave;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     std::setlocale(LC_ALL, "");
+    // The results log lives in the program folder, which needs the application's path.
+    QCoreApplication application(argc, argv);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -85,6 +125,8 @@ int main(int argc, char* argv[])
     }
     if (options.command == cli::Command::Drives)
         return listDrives(options.json);
+    if (options.command == cli::Command::Log)
+        return printLog();
 
     installInterruptHandler();
     cli::ConsoleWindow window(options.drive, stderr);
@@ -103,6 +145,6 @@ int main(int argc, char* argv[])
         print(stdout, cli::summaryText(report, window));
 
     if (report.completed)
-        return 0;
+        return !options.saveName || saveResult(window, options, report.kind) ? 0 : 1;
     return interrupted ? 130 : 1;
 }

@@ -222,6 +222,10 @@ void ListView::CreateBackBuffer()
 
 void ListView::updateVerticalScrollRange()
 {
+    // While drawing is off the range would be set once per added row; switching drawing back
+    // on sets it once (Refresh).
+    if (!m_redraw)
+        return;
     UpdateVerticalScrollBar(m_scrollbars, ItemCount(), VisibleRowCount(), m_enabled);
 }
 

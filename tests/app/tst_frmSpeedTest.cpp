@@ -2,6 +2,8 @@
 #include "TestMessages.h"
 #include "VolumeMonitor.h"
 #include "WindowMessages.h"
+#include "frmInfo.h"
+#include "frmProtokoll.h"
 #include "frmSpeedTest.h"
 #include "ui_frmSpeedTest.h"
 
@@ -16,6 +18,7 @@ class tst_frmSpeedTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QTemporaryDir> m_programFolder;
     std::unique_ptr<frmSpeedTest> m_window;
     QStringList m_messages;
 
@@ -53,6 +56,12 @@ private slots:
                                                 QStringLiteral("Test Stick 1.00")}};
         };
         environment.messageSink = [this](const QString& text, MessageIcon) { m_messages << text; };
+        m_programFolder = std::make_unique<QTemporaryDir>();
+        environment.programFolder = m_programFolder->path() + QLatin1Char('/');
+        environment.saveHooks.prompt = [](QWidget*, const QString&, const QString&,
+                                          const QString& preset) {
+            return preset + QStringLiteral(" 2");
+        };
         m_window = std::make_unique<frmSpeedTest>(environment);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -130,6 +139,38 @@ private slots:
         QVERIFY(testFilesLeft().isEmpty());
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Kardelo"));
         QVERIFY(!m_window->testRunning());
+    }
+
+    void resultsAreKept()
+    {
+        const QString log = m_programFolder->filePath(QStringLiteral("protokoll.dat"));
+        QCOMPARE(QFileInfo(log).size(), 1169); // the seed, written at start-up
+        selectDriveRow();
+        m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
+        m_window->ui().Command1->click();
+        m_window->ui().cmdProt->click();
+        QVERIFY(!m_window->ui().cmdProt->isEnabled());
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray lines = file.readAll();
+        QVERIFY(lines.startsWith("BUFFALO USB 2GByte|19,48|30,12| 128| 256|"));
+        QVERIFY(
+            lines.contains("\r\nTest Stick 1.00 2|" + label(controls::Label2).toLatin1() + "|"));
+        QVERIFY(lines.contains("|  16| 256|"));
+
+        m_window->ui().Command7->click();
+        QVERIFY(LogViewer());
+        m_window->ui().cmdSnap->click();
+        QVERIFY(!m_window->ui().cmdSnap->isEnabled());
+        QVERIFY(
+            QFileInfo::exists(m_programFolder->filePath(QStringLiteral("Test_Stick_1.00.png"))));
+        m_window->ui().Command5->click();
+        QVERIFY(openInfoWindow());
+
+        // Closing the main window closes its companions.
+        m_window->close();
+        QVERIFY(!LogViewer());
+        QVERIFY(!openInfoWindow());
     }
 
     void noDriveSelected()

@@ -36,6 +36,10 @@ private slots:
         const ParseResult drives = parseArguments({"drives", "--json"});
         QCOMPARE(drives.options->command, Command::Drives);
         QVERIFY(drives.options->json);
+        QCOMPARE(parseArguments({"log"}).options->command, Command::Log);
+        QCOMPARE(multi.options->saveName, std::nullopt);
+        const ParseResult saved = parseArguments({"single", "/a", "--save", " Stick 2GB "});
+        QCOMPARE(saved.options->saveName.value_or("<none>"), QStringLiteral(" Stick 2GB "));
     }
 
     void refusedArguments_data()
@@ -49,6 +53,8 @@ private slots:
         QTest::newRow("size for multi") << QStringList{"multi", "/a", "--size", "16"};
         QTest::newRow("unknown option") << QStringList{"single", "/a", "--fast"};
         QTest::newRow("path for drives") << QStringList{"drives", "/a"};
+        QTest::newRow("save without name") << QStringList{"multi", "/a", "--save"};
+        QTest::newRow("options for log") << QStringList{"log", "--json"};
     }
     void refusedArguments()
     {

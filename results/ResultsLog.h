@@ -1,0 +1,116 @@
+#pragma once
+
+#include "Formats.h"
+#include "TestState.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace kardelo {
+
+class ListView;
+
+// The results log protokoll.dat: one record per line, seven fields separated by "|", lines
+// ended by CR LF, Windows-1252 text.
+namespace results {
+
+inline constexpr const char* LogFileName = "protokoll.dat";
+inline constexpr std::int64_t SeedSize = 1169;
+
+// The executable's folder with "/" appended; where that folder is not writable (an installed
+// program), the per-user data folder, created if need be.
+QString programFolder();
+// programFolder() + "protokoll.dat", or the log inside folder when one is given.
+QString logFilePath(const QString& folder = {});
+
+// The 14 seed records exactly as they are written to a new log.
+QByteArray seedBytes();
+// At start-up: writes the seed where no log exists (an existing log, even an empty one, is left
+// alone) and makes it read-only. Every failing step is skipped silently.
+void prot_dump(const QString& folder = {});
+
+// "Name" cell of the selected drive row, or empty text (no selection, or a filler row first).
+QString check_snap(const ListView& driveList);
+
+// What the main window holds of the last completed test when "Sa&ve" is clicked.
+struct TestResult {
+    TestKind kind = TestKind::None;
+    QString singleWriteSpeed; // Label2
+    QString singleReadSpeed;  // Label4
+    QString multiWriteSpeed;  // Label18
+    QString multiReadSpeed;   // Label19
+    QString fileSizeText;     // Combo1, e.g. " 128"
+    QString blockSizeText;    // Combo2, e.g. " 256"
+    std::int32_t testFileCount = 0;
+    QString totalSizeText; // Label33, the medium's total size in bytes with digit grouping
+};
+
+// Label33's bytes / 1024 as "###,###,###,###"; nullopt when the text holds no number.
+std::optional<QString> capacityField(const QString& totalSizeText,
+                                     const QLocale& locale = formats::userLocale());
+// The general date format, or the date alone at midnight.
+QString dateField(const QDateTime& when, const QLocale& locale = formats::userLocale());
+// "|" becomes "/" and each line break one blank, so the record stays one line of seven fields.
+QString cleanName(const QString& name);
+// The record line without its CR LF; empty when no test has run; nullopt when the total-size
+// text holds no number.
+std::optional<QString> buildRecord(const TestResult& result, const QString& name,
+                                   const QDateTime& when,
+                                   const QLocale& locale = formats::userLocale());
+
+QByteArray toWindows1252(const QString& text); // "?" for characters outside the code page
+QString fromWindows1252(const QByteArray& bytes);
+
+// The lines the log viewer shows: longer than 10 characters and exactly seven fields.
+QStringList validRecords(const QByteArray& logBytes);
+
+// File operations of a save, returning 0 or the errno of the failure.
+int setLogWritable(const QString& path, bool writable);
+int appendLine(const QString& path, const QByteArray& line); // one write, then fsync
+
+enum class SaveOutcome {
+    Written,       // the window disables "Sa&ve"
+    NothingToSave, // empty name, or no test has run
+    AccessRefused, // the three-line write-error message is due
+    Failed,        // every other failure: silent
+};
+
+struct SaveHooks {
+    QString folder; // empty: programFolder()
+    // The name prompt; returns the empty text for Cancel.
+    std::function<QString(QWidget* parent, const QString& title, const QString& label,
+                          const QString& preset)>
+        prompt;
+    std::function<void(QWidget* parent, const QString& text)> warning; // exclamation, OK
+    std::function<QDateTime()> now;
+    std::function<int(const QString& path, bool writable)> setWritable;
+    std::function<int(const QString& path, const QByteArray& line)> append;
+};
+
+// The save after the name has been confirmed; no dialog.
+SaveOutcome appendTestResult(const TestResult& result, const QString& name,
+                             const SaveHooks& hooks = {});
+
+// "Sa&ve": prompts for the name with suggestedName (check_snap) as the preset, appends the
+// record, and shows the write-error message when access is refused. True when the record was
+// written, so the window disables "Sa&ve". Never throws.
+bool SaveTestResult(QWidget* parent, const TestResult& result, const QString& suggestedName,
+                    const SaveHooks& hooks = {});
+
+QString savePromptTitle();
+QString savePromptText();
+QString writeErrorText(); // three lines joined by CR LF
+
+// "&Protokoll": whether the log exists (read-only counts), and the message when it does not.
+bool LogExists(const QString& folder = {});
+QString logMissingText();
+
+} // namespace results
+} // namespace kardelo

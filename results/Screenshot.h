@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace kardelo {
+
+// Receives the export's messages in place of a message box, so tests can record them.
+using ScreenshotMessageHook = std::function<void(QMessageBox::Icon icon, const QString& text)>;
+
+struct ScreenshotResult {
+    // An export was tried (a device name was given): "S&creenShot" is to be disabled.
+    bool attempted = false;
+    // The PNG that came out, or empty.
+    QString pngPath;
+};
+
+// Every blank becomes "_"; no other character is touched.
+QString screenshotBaseName(const QString& deviceName);
+QString screenshotSavedMessage(const QString& baseName);
+QString screenshotWriteFailedMessage();
+
+// Saves the window's own picture (never what overlaps it on screen, and without the
+// clipboard) as a BMP file at `path`. A refused write is reported; other failures are silent.
+void snap_to_bmp(QWidget& window, const QString& path, const ScreenshotMessageHook& hook = {});
+
+// Keeps the window responsive for `seconds` without a nested event loop.
+void Pause(double seconds);
+
+// The "S&creenShot" action: `deviceName` is the selected drive's name (empty when none is
+// selected), `folder` the program folder. Never throws.
+ScreenshotResult TakeScreenshot(QWidget& mainWindow, const QString& deviceName,
+                                const QString& folder, const ScreenshotMessageHook& hook = {});
+
+} // namespace kardelo

@@ -1,0 +1,259 @@
+#include "frmProtokoll.h"
+
+#include "Formats.h"
+#include "ListView.h"
+#include "RuntimeError.h"
+#include "ui_frmProtokoll.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QResizeEvent>
+#include <QScreen>
+#include <array>
+
+namespace kardelo {
+
+namespace {
+
+struct GridColumn {
+    const char* key;
+    std::int32_t align;
+    double share; // of the list's width; 0 for a separator
+};
+
+constexpr std::array<GridColumn, frmProtokoll::ColumnCount> Grid = {{
+    {"Name", 0, 0.26},
+    {"trenner1", 2, 0},
+    {"Write MB/s", 2, 0.095},
+    {"trenner2", 2, 0},
+    {"Read MB/s", 2, 0.095},
+    {"trenner3", 2, 0},
+    {"TestFile Size(MB)", 2, 0.13},
+    {"trenner4", 2, 0},
+    {"BlockSize (KB)", 2, 0.11},
+    {"trenner5", 2, 0},
+    {"Capacity (MB)", 2, 0.122},
+    {"trenner6", 2, 0},
+    {"Date Time", 2, 0.155},
+}};
+
+constexpr int FieldCount = 7;
+constexpr int MinimumLineLength = 11;
+
+QPointer<frmProtokoll> g_viewer;
+
+// Bytes 0x80..0x9F of Windows-1252; the five it leaves undefined map to the C1 controls, as
+// the system's own conversion does. Every other byte is its own code point.
+constexpr std::array<char16_t, 32> Cp1252C1 = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString fromWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        *out++ = byte >= 0x80 && byte < 0xA0 ? QChar(Cp1252C1[byte - 0x80]) : QChar(byte);
+    }
+    return text;
+}
+
+QString programName()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+} // namespace
+
+frmProtokoll::frmProtokoll(const QString& logPath, QWidget* owner)
+    : QWidget(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      m_ui(std::make_unique<Ui::frmProtokoll>())
+{
+    m_ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    // Whole points only in the layout file.
+    QFont tahoma = font();
+    tahoma.setPointSizeF(8.25);
+    setFont(tahoma);
+    if (const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    connect(m_ui->Command1, &QPushButton::clicked, this, &QWidget::close);
+
+    m_ui->ListView1->LoadStoredProperties();
+    Form_Load(logPath);
+}
+
+frmProtokoll::~frmProtokoll()
+{
+    // The base class still hides the window and moves the focus, which repaints the list.
+    ListView1().SetRedraw(false);
+    ListView1().SetDrawCallback(nullptr);
+}
+
+ListView& frmProtokoll::ListView1()
+{
+    return *m_ui->ListView1;
+}
+
+QWidget& frmProtokoll::Picture1()
+{
+    return *m_ui->Picture1;
+}
+
+QPushButton& frmProtokoll::Command1()
+{
+    return *m_ui->Command1;
+}
+
+void frmProtokoll::Form_Load(const QString& logPath)
+{
+    setWindowTitle(QStringLiteral("Protokoll Anzeige"));
+    ListView& list = ListView1();
+    list.SetRedraw(false);
+    CreateGrid();
+    load_list(logPath);
+    list.SetRedraw(true);
+}
+
+void frmProtokoll::CreateGrid()
+{
+    ListView& list = ListView1();
+    list.SetRedraw(false);
+    list.resize(width() - 15, height() - Picture1().height() - 10);
+    for (const GridColumn& column : Grid) {
+        const QString key = QLatin1String(column.key);
+        ignoreErrors([&] {
+            if (column.share == 0)
+                list.AddColumn(key, {}, column.align, 1, false, true);
+            else
+                list.AddColumn(key, key, column.align,
+                               formats::toInt32(list.width() * column.share), true, true);
+        });
+    }
+    list.SetDrawCallback(this);
+    list.SetRedraw(true);
+}
+
+void frmProtokoll::load_list(const QString& logPath)
+{
+    ListView& list = ListView1();
+    list.SetRedraw(false);
+    list.Clear();
+    if (!QFile::exists(logPath)) {
+        QMessageBox::warning(
+            this, programName(),
+            QStringLiteral("Die protokolldatei protokoll.dat wurde nicht gefunden"));
+        return;
+    }
+    QFile file(logPath);
+    QByteArray content;
+    if (file.open(QIODevice::ReadOnly))
+        content = file.readAll();
+    file.close();
+
+    const QByteArrayView all(content);
+    qsizetype start = 0;
+    while (start < all.size()) {
+        qsizetype end = all.indexOf('\n', start);
+        if (end < 0)
+            end = all.size();
+        QByteArrayView line = all.sliced(start, end - start);
+        start = end + 1;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.size() < MinimumLineLength || line.count('|') != FieldCount - 1)
+            continue;
+        ignoreErrors([&] {
+            const std::int32_t row = list.AddItem();
+            qsizetype from = 0;
+            for (int field = 0; field < FieldCount; ++field) {
+                qsizetype to = line.indexOf('|', from);
+                if (to < 0)
+                    to = line.size();
+                list.SetItemText(row, field * 2, fromWindows1252(line.sliced(from, to - from)));
+                from = to + 1;
+            }
+        });
+    }
+    list.SetRedraw(true);
+}
+
+void frmProtokoll::applyColumnWidths()
+{
+    ListView& list = ListView1();
+    const bool redraw = list.Redraw();
+    list.SetRedraw(false);
+    for (std::int32_t c = 0; c < ColumnCount; ++c) {
+        if (Grid[c].share != 0)
+            ignoreErrors([&] {
+                list.Table().SetColumnWidth(c, formats::toInt32(list.width() * Grid[c].share));
+            });
+    }
+    list.SetRedraw(redraw);
+}
+
+void frmProtokoll::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    QWidget& strip = Picture1();
+    strip.setGeometry(0, height() - strip.height(), width(), strip.height());
+    if (isMinimized())
+        return;
+    ListView& list = ListView1();
+    const int listWidth = width() - 2 * list.x();
+    if (listWidth > 0)
+        list.resize(listWidth, list.height());
+    const int listHeight = height() - 2 * (list.y() - strip.height() + 23);
+    if (listHeight > 0)
+        list.resize(list.width(), listHeight);
+    applyColumnWidths();
+}
+
+bool frmProtokoll::CustomDraw(std::int32_t ItemIndex, std::int32_t ColumnIndex,
+                              std::int32_t& BackColor, std::int32_t&)
+{
+    OleColor back = ItemIndex % 2 == 0 ? PaleCyan : White;
+    if (ColumnIndex % 2 == 1)
+        back = Silver;
+    else
+        ignoreErrors([&] {
+            if (ListView1().Table().ItemSelected(ItemIndex))
+                back = LightOrange;
+        });
+    BackColor = static_cast<std::int32_t>(back);
+    return true;
+}
+
+void ShowLogViewer(QWidget* owner, const QString& logPath)
+{
+    // A viewer closed in this same pass of the event loop is gone already, though not deleted.
+    if (g_viewer && g_viewer->isVisible()) {
+        if (g_viewer->isMinimized())
+            g_viewer->showNormal();
+        g_viewer->raise();
+        g_viewer->activateWindow();
+        return;
+    }
+    ignoreErrors([&] {
+        g_viewer = new frmProtokoll(logPath, owner);
+        g_viewer->show();
+    });
+}
+
+void CloseLogViewer()
+{
+    delete g_viewer.data();
+}
+
+frmProtokoll* LogViewer()
+{
+    return g_viewer.data();
+}
+
+} // namespace kardelo

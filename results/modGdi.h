@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace kardelo::modGdi {
+
+// Status of a PNG save: 0 means success, and also that no save was attempted because the
+// source could not be loaded.
+using Status = std::uint32_t;
+inline constexpr Status StatusOk = 0;
+inline constexpr Status StatusWin32Error = 7;
+
+// Writes the image at `source` to `target` as PNG. No failure is ever shown to the user.
+Status SaveAsPng(const QString& source, const QString& target);
+
+// Replaces the PNG at `pngPath` (even a read-only one) by the image at `bmpPath` and deletes
+// the BMP. False when the image library cannot write PNG at all; the BMP then stays.
+bool ConvertBmpToPng(const QString& bmpPath, const QString& pngPath);
+
+} // namespace kardelo::modGdi

@@ -1,0 +1,316 @@
+#include "ListView.h"
+#include "frmProtokoll.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace kardelo;
+
+namespace {
+
+const char* const Seed[] = {
+    "BUFFALO USB 2GByte|19,48|30,12| 128| 256|2.023.136|27.12.2007 09:36:04",
+    "BUFFALO USB 2GByte|15,41|28,39|100 Files (10K-4M)|variabel|2.023.136|29.12.2007 13:33:46",
+    "LEXAR GEYSER JUMPDRIVE 1.00|2,59|6,11|100 Files (10K-4M)|variabel|1.004.980|01.03.2008 "
+    "16:53:54",
+    "LEXAR GEYSER JUMPDRIVE 1.00|1,36|5,98| 128| 256|1.004.980|01.03.2008 16:57:02",
+    "Trekstor USB 256KByte|1,00|5,10|100 Files (10K-4M)|variabel|245.022|30.12.2007 09:22:39",
+    "Trekstor USB 256KByte |0,69|5,04| 128| 256|245.022|30.12.2007 09:52:14",
+    "SD-Card SanDisk Extreme III 1GB|15,94|17,89|100 Files (10K-4M)|variabel|991.488|20.02.2009 "
+    "19:41:36",
+    "SD-Card SanDisk Extreme III 1GB|15,52|17,27| 128| 256|991.488|20.02.2009 19:43:05",
+    "SD-Card SanDisk 2GB, Class 2|4,56|9,70| 128| 256|1.984.640|20.02.2009 20:17:10",
+    "SD-Card SanDisk 2GB, Class 2|4,62|10,07|100 Files (10K-4M)|variabel|1.984.640|20.02.2009 "
+    "20:18:27",
+    "SD-Card HAMA 128MB|0,69|6,51|  64| 256|122.912|20.02.2009 21:33:07",
+    "SD-Card HAMA 128MB|1,12|6,71|46 Files (10K-4M)|variabel|122.912|20.02.2009 21:36:43",
+    "Paradies-NoName-8GB|5,93|15,64| 128| 256|7.725.204|04.06.2013 16:18:35",
+    "Kingston DataTraveler G3 1.00|1,85|15,83| 128| 256|3.770.564|10.06.2013 16:09:14",
+};
+
+QByteArray seedBytes()
+{
+    QByteArray bytes;
+    for (const char* record : Seed)
+        bytes += QByteArray(record) + "\r\n";
+    return bytes;
+}
+
+QRgb rgbOf(OleColor color)
+{
+    return qRgb(int(color & 0xFF), int(color >> 8 & 0xFF), int(color >> 16 & 0xFF));
+}
+
+// Answers every message box that comes up (the viewer's load asks from within its
+// constructor) and remembers its icon, title and text.
+struct MessageCatcher {
+    QStringList seen;
+    QTimer timer;
+
+    MessageCatcher()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen << QStringLiteral("%1 %2: %3")
+                            .arg(box->icon() == QMessageBox::Warning ? "!" : "?",
+                                 box->windowTitle(), box->text());
+                box->accept();
+            }
+        });
+        timer.start(10);
+    }
+};
+
+} // namespace
+
+class tst_frmProtokoll : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<frmProtokoll> m_viewer;
+
+    QString logPath() const { return m_dir.filePath(QStringLiteral("protokoll.dat")); }
+
+    void writeLog(const QByteArray& bytes)
+    {
+        QFile file(logPath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+
+    frmProtokoll& open(const QByteArray& bytes)
+    {
+        writeLog(bytes);
+        m_viewer = std::make_unique<frmProtokoll>(logPath());
+        m_viewer->setAttribute(Qt::WA_DeleteOnClose, false);
+        m_viewer->show();
+        if (!QTest::qWaitForWindowExposed(m_viewer.get()))
+            qWarning("viewer not exposed");
+        return *m_viewer;
+    }
+
+    static QStringList row(const ListView& list, int index)
+    {
+        QStringList fields;
+        for (int c = 0; c < frmProtokoll::ColumnCount; c += 2)
+            fields << list.ItemText(index, c);
+        return fields;
+    }
+    static QStringList column(const ListView& list, int c)
+    {
+        QStringList texts;
+        for (int i = 0; i < list.ItemCount(); ++i)
+            texts << list.ItemText(i, c);
+        return texts;
+    }
+    static int columnLeft(const ListView& list, int c)
+    {
+        int x = 0;
+        for (int i = 0; i < c; ++i)
+            x += list.Table().ColumnWidth(i);
+        return x;
+    }
+    static QRgb cellPixel(const ListView& list, int index, int c, int dx = 1)
+    {
+        const int y = list.HeaderHeight() + index * list.ItemHeight() + list.ItemHeight() / 2;
+        return list.Picture().toImage().pixel(columnLeft(list, c) + dx, y);
+    }
+    static void clickHeader(ListView& list, int c)
+    {
+        const int x = columnLeft(list, c) + list.Table().ColumnWidth(c) / 2;
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(x, list.HeaderHeight() / 2));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    }
+    void cleanup()
+    {
+        m_viewer.reset();
+        CloseLogViewer();
+    }
+
+    void seedLogShowsEveryRecordAsWritten()
+    {
+        MessageCatcher messages;
+        const ListView& list = open(seedBytes()).ListView1();
+        QCOMPARE(list.ItemCount(), 14);
+        for (int i = 0; i < 14; ++i)
+            QCOMPARE(row(list, i).join(u'|'), QString::fromLatin1(Seed[i]));
+        QCOMPARE(list.ItemText(5, 0), QStringLiteral("Trekstor USB 256KByte "));
+        QCOMPARE(list.ItemText(10, 6), QStringLiteral("  64"));
+        for (int c = 1; c < frmProtokoll::ColumnCount; c += 2)
+            QCOMPARE(list.ItemText(0, c), QString());
+        QCOMPARE(m_viewer->windowTitle(), QStringLiteral("Protokoll Anzeige"));
+        QVERIFY(messages.seen.isEmpty());
+    }
+
+    void columnsAndLayoutFollowTheWindow()
+    {
+        frmProtokoll& viewer = open(seedBytes());
+        ListView& list = viewer.ListView1();
+        const ListTable& table = list.Table();
+        QVERIFY(list.Sortable());
+        QCOMPARE(list.Font().family(), QStringLiteral("Tahoma"));
+
+        // 798 x 475 inside: the list 8 narrower and 28 shorter, the strip along the bottom.
+        QCOMPARE(viewer.size(), QSize(798, 475));
+        QCOMPARE(list.geometry(), QRect(4, 8, 790, 447));
+        QCOMPARE(viewer.Picture1().geometry(), QRect(0, 458, 798, 17));
+        QCOMPARE(viewer.Command1().geometry(), QRect(8, 1, 21, 15));
+        QCOMPARE(viewer.Command1().toolTip(), QStringLiteral("Fenster schliessen."));
+        const QList<int> at790 = {205, 1, 75, 1, 75, 1, 103, 1, 87, 1, 96, 1, 122};
+        for (int c = 0; c < 13; ++c)
+            QCOMPARE(table.ColumnWidth(c), at790[c]);
+
+        viewer.resize(600, 300);
+        QCOMPARE(list.geometry(), QRect(4, 8, 592, 272));
+        QCOMPARE(viewer.Picture1().geometry(), QRect(0, 283, 600, 17));
+        QCOMPARE(table.ColumnWidth(0), 154); // 153.92
+        QCOMPARE(table.ColumnWidth(1), 1);
+        QCOMPARE(table.ColumnWidth(12), 92); // 91.76
+
+        // Too small for the list: it keeps its last size.
+        viewer.resize(6, 20);
+        QCOMPARE(list.size(), QSize(592, 272));
+
+        viewer.resize(600, 300);
+        viewer.setWindowState(Qt::WindowMinimized);
+        viewer.resize(500, 250);
+        QCOMPARE(list.size(), QSize(592, 272));
+        viewer.setWindowState(Qt::WindowNoState);
+        viewer.resize(798, 475);
+        QCOMPARE(list.geometry(), QRect(4, 8, 790, 447));
+    }
+
+    void rowColours()
+    {
+        ListView& list = open(seedBytes()).ListView1();
+        const QRgb cyan = rgbOf(frmProtokoll::PaleCyan), white = rgbOf(frmProtokoll::White),
+                   orange = rgbOf(frmProtokoll::LightOrange), silver = rgbOf(frmProtokoll::Silver);
+        QCOMPARE(cyan, qRgb(217, 252, 253));
+        QCOMPARE(orange, qRgb(255, 192, 128));
+        QCOMPARE(silver, qRgb(192, 192, 192));
+
+        QCOMPARE(cellPixel(list, 0, 0), cyan);
+        QCOMPARE(cellPixel(list, 0, 12), cyan);
+        QCOMPARE(cellPixel(list, 1, 0), white);
+        QCOMPARE(cellPixel(list, 2, 4), cyan);
+        for (int c = 1; c < 13; c += 2) {
+            QCOMPARE(cellPixel(list, 0, c, 0), silver);
+            QCOMPARE(cellPixel(list, 1, c, 0), silver);
+        }
+
+        const int y = list.HeaderHeight() + list.ItemHeight() + list.ItemHeight() / 2;
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(50, y));
+        QVERIFY(list.Table().ItemSelected(1));
+        for (int c = 0; c < 13; c += 2)
+            QCOMPARE(cellPixel(list, 1, c, 2), orange);
+        for (int c = 1; c < 13; c += 2)
+            QCOMPARE(cellPixel(list, 1, c, 0), silver);
+        QCOMPARE(cellPixel(list, 0, 2, 2), cyan);
+        QCOMPARE(cellPixel(list, 3, 2, 2), white);
+    }
+
+    void headerClickSortsByTheColumnsReading()
+    {
+        ListView& list = open(seedBytes()).ListView1();
+        clickHeader(list, 0);
+        QStringList names = column(list, 0);
+        QCOMPARE(names.first(), QStringLiteral("BUFFALO USB 2GByte"));
+        QCOMPARE(names.last().trimmed(), QStringLiteral("Trekstor USB 256KByte"));
+        clickHeader(list, 0);
+        QCOMPARE(column(list, 0).first().trimmed(), QStringLiteral("Trekstor USB 256KByte"));
+
+        // Numbers and dates by value, largest and latest first; rows move as a whole.
+        clickHeader(list, 10);
+        QCOMPARE(column(list, 10).first(), QStringLiteral("7.725.204"));
+        QCOMPARE(column(list, 10).last(), QStringLiteral("122.912"));
+        QCOMPARE(row(list, 0).join(u'|'), QString::fromLatin1(Seed[12]));
+        clickHeader(list, 2);
+        QCOMPARE(column(list, 2).mid(0, 3),
+                 QStringList(
+                     {QStringLiteral("19,48"), QStringLiteral("15,94"), QStringLiteral("15,52")}));
+        clickHeader(list, 12);
+        QCOMPARE(column(list, 12).first(), QStringLiteral("10.06.2013 16:09:14"));
+        QCOMPARE(column(list, 12).last(), QStringLiteral("27.12.2007 09:36:04"));
+    }
+
+    void onlyLinesOfSevenFieldsAndMoreThanTenCharacters()
+    {
+        QByteArray bytes;
+        bytes += "six|fields|only|1|2|3\r\n";
+        bytes += "Name|with|bar|1,00|2,00| 128| 256|1.000|01.01.2020 10:00:00\r\n";
+        bytes += "abcd||||||\r\n"; // 10 characters, seven fields
+        bytes += "\r\n";
+        bytes += "abcde||||||\r\n"; // 11 characters
+        bytes += "Stick \xE4\x80\x81|1,00|2,00| 128| 256|1.000|01.01.2020 10:00:00\r\n";
+        bytes += "LF only|3,00|4,00| 128| 256|1.000|02.01.2020 10:00:00\n";
+        bytes += "unterminated|5,00|6,00| 128| 256|1.000|03.01.2020 10:00:00";
+        MessageCatcher messages;
+        const ListView& list = open(bytes).ListView1();
+        QCOMPARE(column(list, 0),
+                 QStringList({QStringLiteral("abcde"), QStringLiteral("Stick ä€\u0081"),
+                              QStringLiteral("LF only"), QStringLiteral("unterminated")}));
+        QCOMPARE(row(list, 0), QStringList({"abcde", "", "", "", "", "", ""}));
+        QCOMPARE(list.ItemText(3, 12), QStringLiteral("03.01.2020 10:00:00"));
+        QVERIFY(messages.seen.isEmpty());
+    }
+
+    void emptyAndMissingLog()
+    {
+        MessageCatcher messages;
+        QCOMPARE(open({}).ListView1().ItemCount(), 0);
+        QVERIFY(messages.seen.isEmpty());
+
+        QFile::remove(logPath());
+        frmProtokoll missing(logPath());
+        QCOMPARE(missing.ListView1().ItemCount(), 0);
+        QCOMPARE(missing.ListView1().ColumnCount(), 13);
+        QCOMPARE(messages.seen,
+                 QStringList(QStringLiteral(
+                     "! tst_frmProtokoll: Die protokolldatei protokoll.dat wurde nicht gefunden")));
+    }
+
+    void oneViewerReadOnceUntilClosed()
+    {
+        writeLog(seedBytes());
+        QWidget owner;
+        ShowLogViewer(&owner, logPath());
+        QPointer<frmProtokoll> first = LogViewer();
+        QVERIFY(first);
+        QVERIFY(first->isVisible());
+        QCOMPARE(first->ListView1().ItemCount(), 14);
+
+        writeLog(seedBytes() + Seed[0] + "\r\n");
+        ShowLogViewer(&owner, logPath());
+        QCOMPARE(LogViewer(), first.data());
+        QCOMPARE(first->ListView1().ItemCount(), 14);
+
+        // "<<" ends the window; the next open reads the log again, even before the old one
+        // is deleted.
+        QTest::mouseClick(&first->Command1(), Qt::LeftButton);
+        QVERIFY(!first->isVisible());
+        ShowLogViewer(&owner, logPath());
+        QVERIFY(LogViewer() != first.data());
+        QCOMPARE(LogViewer()->ListView1().ItemCount(), 15);
+        QTRY_VERIFY(first.isNull());
+
+        QPointer<frmProtokoll> second = LogViewer();
+        CloseLogViewer();
+        QVERIFY(second.isNull());
+        QCOMPARE(LogViewer(), nullptr);
+        CloseLogViewer();
+    }
+};
+
+QTEST_MAIN(tst_frmProtokoll)
+#include "tst_frmProtokoll.moc"
