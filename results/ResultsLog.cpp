@@ -218,14 +218,14 @@ QByteArray toWindows1252(const QString& text)
     return bytes;
 }
 
-QString fromWindows1252(const QByteArray& bytes)
+QString fromWindows1252(QByteArrayView bytes)
 {
-    QString text;
-    text.reserve(bytes.size());
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
     for (const char byte : bytes) {
         const auto value = static_cast<unsigned char>(byte);
         const char16_t high = value >= 0x80 && value < 0xA0 ? HighControls[value - 0x80] : 0;
-        text.append(QChar(high ? high : value));
+        *out++ = QChar(high ? high : char16_t(value));
     }
     return text;
 }

@@ -4,6 +4,7 @@
 #include "TestState.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -66,7 +67,7 @@ std::optional<QString> buildRecord(const TestResult& result, const QString& name
                                    const QLocale& locale = formats::userLocale());
 
 QByteArray toWindows1252(const QString& text); // "?" for characters outside the code page
-QString fromWindows1252(const QByteArray& bytes);
+QString fromWindows1252(QByteArrayView bytes);
 
 // The lines the log viewer shows: longer than 10 characters and exactly seven fields.
 QStringList validRecords(const QByteArray& logBytes);

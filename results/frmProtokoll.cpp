@@ -2,6 +2,7 @@
 
 #include "Formats.h"
 #include "ListView.h"
+#include "ResultsLog.h"
 #include "RuntimeError.h"
 #include "ui_frmProtokoll.h"
 
@@ -44,24 +45,6 @@ constexpr int FieldCount = 7;
 constexpr int MinimumLineLength = 11;
 
 QPointer<frmProtokoll> g_viewer;
-
-// Bytes 0x80..0x9F of Windows-1252; the five it leaves undefined map to the C1 controls, as
-// the system's own conversion does. Every other byte is its own code point.
-constexpr std::array<char16_t, 32> Cp1252C1 = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QString fromWindows1252(QByteArrayView bytes)
-{
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        *out++ = byte >= 0x80 && byte < 0xA0 ? QChar(Cp1252C1[byte - 0x80]) : QChar(byte);
-    }
-    return text;
-}
 
 QString programName()
 {
@@ -176,7 +159,8 @@ void frmProtokoll::load_list(const QString& logPath)
                 qsizetype to = line.indexOf('|', from);
                 if (to < 0)
                     to = line.size();
-                list.SetItemText(row, field * 2, fromWindows1252(line.sliced(from, to - from)));
+                list.SetItemText(row, field * 2,
+                                 results::fromWindows1252(line.sliced(from, to - from)));
                 from = to + 1;
             }
         });
