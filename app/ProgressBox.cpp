@@ -38,6 +38,14 @@ void ProgressBox::SetBackColor(OleColor color)
 
 void ProgressBox::UpdateProgress(const ProgressRequest& request)
 {
+    // Called once per block inside the timed interval: a request whose percentage, caption and
+    // box are those of the last one shows the same picture, so it costs no text measuring.
+    const bool samePercent = (clampProgress(request) > 0) == (clampProgress(m_request) > 0) &&
+                             progressPercent(request) == progressPercent(m_request) &&
+                             request.caption == m_request.caption &&
+                             request.showPercent == m_request.showPercent;
+    if (samePercent && m_picture.size() == size() && !m_last.text.isNull())
+        return;
     m_request = request;
     const QFontMetrics metrics(font());
     const ProgressPicture next = layoutProgress(request, size(), [&](const QString& text) {

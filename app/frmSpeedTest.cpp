@@ -11,7 +11,6 @@
 #include "SettingsLists.h"
 #include "SingleFileTest.h"
 #include "TestMessages.h"
-#include "basFileAPI.h"
 #include "frmInfo.h"
 #include "frmProtokoll.h"
 #include "modDeviceChange.h"
@@ -210,10 +209,8 @@ void frmSpeedTest::shutDown()
         return;
     m_shutDown = true;
     FileSystem& files = m_environment.platform.fileSystem;
-    ignoreErrors([&] { basFileAPI::FlushAndClose(files, m_state.writeHandle); });
-    m_state.writeHandle = InvalidHandle;
-    ignoreErrors([&] { basFileAPI::FlushAndClose(files, m_state.readHandle); });
-    m_state.readHandle = InvalidHandle;
+    contain([&] { closeIfOpen(files, m_state.writeHandle); });
+    contain([&] { closeIfOpen(files, m_state.readHandle); });
     contain([&] {
         if (!m_state.testFileName.isEmpty() && files.pathStatus(m_state.testFileName).exists)
             files.remove(m_state.testFileName);
