@@ -512,10 +512,11 @@ void ListView::keyPressEvent(QKeyEvent* event)
                     m_scrollbars.Value(Scrollbars::Vertical,
                                        code == KeyCodeUp ? first - 1 : first - page);
             }
-            emit Click(SelectedItem());
             const std::int32_t row = SelectedItem();
             if (!(shift == CtrlKey && m_multiSelect) && row >= 0 && row < count)
                 items.Item(row).Selected = !m_deselectMode;
+            // Raised once the row is selected: a host that asks for the selection finds it.
+            emit Click(row);
             break;
         }
         default:

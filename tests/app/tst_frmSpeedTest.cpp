@@ -18,6 +18,7 @@ class tst_frmSpeedTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QTemporaryDir> m_secondDir;
     std::unique_ptr<QTemporaryDir> m_programFolder;
     std::unique_ptr<frmSpeedTest> m_window;
     QStringList m_messages;
@@ -48,12 +49,16 @@ private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
+        m_secondDir = std::make_unique<QTemporaryDir>();
         m_messages.clear();
         frmSpeedTest::Environment environment;
         const QString drive = m_dir->path();
-        environment.drives = [drive] {
-            return std::vector<DriveListEntry>{{drive, QStringLiteral("USB"), QStringLiteral("ja"),
-                                                QStringLiteral("Test Stick 1.00")}};
+        const QString second = m_secondDir->path();
+        environment.drives = [drive, second] {
+            return std::vector<DriveListEntry>{
+                {drive, QStringLiteral("USB"), QStringLiteral("ja"),
+                 QStringLiteral("Test Stick 1.00")},
+                {second, QStringLiteral("SD"), QStringLiteral("ja"), QStringLiteral("Card")}};
         };
         environment.messageSink = [this](const QString& text, MessageIcon) { m_messages << text; };
         m_programFolder = std::make_unique<QTemporaryDir>();
@@ -119,6 +124,28 @@ private slots:
         QCOMPARE(at(2, 2), qRgb(217, 252, 253));
         QCOMPARE(at(1, 0), qRgb(192, 192, 192)); // separators, selected or not
         QCOMPARE(at(3, 2), qRgb(192, 192, 192));
+    }
+
+    // Up and Down move the highlight and the free-space frame follows it at once.
+    void keyboardSelectionShowsTheHighlightedDrive()
+    {
+        ListView& list = *m_window->ui().ListView1;
+        list.setFocus();
+        const QString frame =
+            QStringLiteral("Verfügbarer Speicher auf dem ausgewählten Datenträger ");
+        const struct {
+            Qt::Key key;
+            QString drive;
+        } steps[] = {{Qt::Key_Down, m_dir->path()},
+                     {Qt::Key_Down, m_secondDir->path()},
+                     {Qt::Key_Up, m_dir->path()}};
+        for (const auto& step : steps) {
+            QTest::keyClick(&list, step.key);
+            QCOMPARE(m_window->checkSelect(), step.drive);
+            QCOMPARE(label(controls::Frame1), frame + step.drive);
+            QVERIFY(label(controls::Label11).contains(u'.'));
+        }
+        QVERIFY(m_messages.isEmpty());
     }
 
     void bothTestsRunToTheirEnd()
