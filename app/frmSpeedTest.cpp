@@ -2,6 +2,7 @@
 
 #include "AbortRequest.h"
 #include "ControlNames.h"
+#include "DesktopSetup.h"
 #include "FreeSpaceUpdate.h"
 #include "ListView.h"
 #include "MultiFileTest.h"
@@ -30,6 +31,7 @@ frmSpeedTest::frmSpeedTest(Environment environment, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::frmSpeedTest>()),
       m_environment(std::move(environment))
 {
+    ensureLayoutFonts();
     m_ui->setupUi(this);
     startUp();
 }

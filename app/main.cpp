@@ -1,5 +1,6 @@
 // Kardelo: how fast does a USB stick or memory card really write and read?
 
+#include "DesktopSetup.h"
 #include "frmSpeedTest.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kardelo"));
+    kardelo::installGermanQtTexts(application);
     kardelo::frmSpeedTest window;
 
     // A session that ends, or a kill from a terminal, closes the window the usual way: a running

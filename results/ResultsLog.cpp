@@ -2,13 +2,13 @@
 
 #include "DriveList.h"
 #include "ListView.h"
+#include "NamePrompt.h"
 #include "RuntimeError.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <array>
@@ -55,10 +55,7 @@ QString messageTitle()
 QString defaultPrompt(QWidget* parent, const QString& title, const QString& label,
                       const QString& preset)
 {
-    bool ok = false;
-    const QString answer =
-        QInputDialog::getText(parent, title, label, QLineEdit::Normal, preset, &ok);
-    return ok ? answer : QString();
+    return askName(parent, title, label, preset);
 }
 
 void defaultWarning(QWidget* parent, const QString& text)

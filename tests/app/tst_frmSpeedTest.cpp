@@ -1,4 +1,6 @@
 #include "ControlNames.h"
+#include "DesktopSetup.h"
+#include "ResultsLog.h"
 #include "TestMessages.h"
 #include "VolumeMonitor.h"
 #include "WindowMessages.h"
@@ -7,7 +9,12 @@
 #include "frmSpeedTest.h"
 #include "ui_frmSpeedTest.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +27,7 @@ class tst_frmSpeedTest : public QObject {
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QTemporaryDir> m_secondDir;
     std::unique_ptr<QTemporaryDir> m_programFolder;
+    std::unique_ptr<frmSpeedTest::Environment> m_environment;
     std::unique_ptr<frmSpeedTest> m_window;
     QStringList m_messages;
 
@@ -35,13 +43,24 @@ class tst_frmSpeedTest : public QObject {
                           QPoint(20, list.HeaderHeight() + list.ItemHeight() / 2));
     }
     // Runs a step while the test of the button runs, at its first chance to look at messages.
+    void openWindow()
+    {
+        m_window.reset();
+        m_window = std::make_unique<frmSpeedTest>(*m_environment);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
     void duringTest(std::function<void()> step, int delayMs = 0)
     {
         QTimer::singleShot(delayMs, m_window.get(), std::move(step));
     }
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QVERIFY(installGermanQtTexts(*QCoreApplication::instance()));
+    }
 
     // One main window at a time, as in the program: its device-change registration is single.
     void cleanup() { m_window.reset(); }
@@ -51,25 +70,25 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         m_secondDir = std::make_unique<QTemporaryDir>();
         m_messages.clear();
-        frmSpeedTest::Environment environment;
+        m_environment = std::make_unique<frmSpeedTest::Environment>();
         const QString drive = m_dir->path();
         const QString second = m_secondDir->path();
-        environment.drives = [drive, second] {
+        m_environment->drives = [drive, second] {
             return std::vector<DriveListEntry>{
                 {drive, QStringLiteral("USB"), QStringLiteral("ja"),
                  QStringLiteral("Test Stick 1.00")},
                 {second, QStringLiteral("SD"), QStringLiteral("ja"), QStringLiteral("Card")}};
         };
-        environment.messageSink = [this](const QString& text, MessageIcon) { m_messages << text; };
+        m_environment->messageSink = [this](const QString& text, MessageIcon) {
+            m_messages << text;
+        };
         m_programFolder = std::make_unique<QTemporaryDir>();
-        environment.programFolder = m_programFolder->path() + QLatin1Char('/');
-        environment.saveHooks.prompt = [](QWidget*, const QString&, const QString&,
-                                          const QString& preset) {
+        m_environment->programFolder = m_programFolder->path() + QLatin1Char('/');
+        m_environment->saveHooks.prompt = [](QWidget*, const QString&, const QString&,
+                                             const QString& preset) {
             return preset + QStringLiteral(" 2");
         };
-        m_window = std::make_unique<frmSpeedTest>(environment);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        openWindow();
     }
 
     void startState()
@@ -198,6 +217,50 @@ private slots:
         m_window->close();
         QVERIFY(!LogViewer());
         QVERIFY(!openInfoWindow());
+    }
+
+    // The name prompt says 'Wenn Sie "Abbrechen" wählen': its button must say so too, and the
+    // whole dialog must fit a small screen.
+    void savePromptInGermanOnASmallScreen()
+    {
+        m_environment->saveHooks.prompt = {};
+        openWindow();
+        selectDriveRow();
+        m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
+        m_window->ui().Command1->click();
+        QStringList buttons;
+        QSize size;
+        bool textShown = false;
+        QTimer::singleShot(0, m_window.get(), [&] {
+            auto* prompt = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            auto* box = prompt ? prompt->findChild<QDialogButtonBox*>() : nullptr;
+            if (!box)
+                return;
+            for (QAbstractButton* button : box->buttons())
+                buttons << button->text();
+            size = prompt->frameGeometry().size();
+            for (const QLabel* text : prompt->findChildren<QLabel*>()) {
+                if (text->text() == results::savePromptText())
+                    textShown = text->height() >= text->heightForWidth(text->width());
+            }
+            box->button(QDialogButtonBox::Cancel)->click();
+        });
+        m_window->ui().cmdProt->click();
+        QCOMPARE(buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("Abbrechen")}));
+        QVERIFY2(size.width() <= 800 && size.height() <= 600,
+                 qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
+        QVERIFY(textShown);
+        QVERIFY(m_window->ui().cmdProt->isEnabled()); // Cancel writes nothing
+
+        // The settings lists' own menu speaks German too.
+        const std::unique_ptr<QMenu> menu(
+            m_window->ui().Combo1->lineEdit()->createStandardContextMenu());
+        QStringList entries;
+        for (const QAction* action : menu->actions())
+            entries << action->text().section(u'\t', 0, 0);
+        QVERIFY2(entries.contains(QStringLiteral("&Kopieren")) &&
+                     entries.contains(QStringLiteral("Alles auswählen")),
+                 qPrintable(entries.join(u' ')));
     }
 
     void noDriveSelected()
