@@ -1,5 +1,6 @@
 #include "frmProtokoll.h"
 
+#include "DesktopSetup.h"
 #include "Formats.h"
 #include "ListView.h"
 #include "ResultsLog.h"
@@ -54,10 +55,12 @@ QString programName()
 } // namespace
 
 frmProtokoll::frmProtokoll(const QString& logPath, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    // A tool window of the main window: it stays out of the taskbar.
+    : QWidget(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       m_ui(std::make_unique<Ui::frmProtokoll>())
 {
+    ensureLayoutFonts();
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     // Whole points only in the layout file.

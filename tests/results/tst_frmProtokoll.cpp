@@ -191,6 +191,33 @@ private slots:
         QCOMPARE(list.geometry(), QRect(4, 8, 790, 447));
     }
 
+    // Every text of the seed and every heading fits its column in the face the list paints
+    // with, so none is cut.
+    void seedTextsFitTheirColumns()
+    {
+        const ListView& list = open(seedBytes()).ListView1();
+        QFont painted = list.Font();
+        painted.setPixelSize(list.FontHeight());
+        const QFontMetrics metrics(painted);
+        const ListTable& table = list.Table();
+        QStringList cut;
+        for (int c = 0; c < frmProtokoll::ColumnCount; c += 2) {
+            const int room =
+                table.ColumnWidth(c) - list.ItemPaddingLeft() - list.ItemPaddingRight();
+            QStringList texts = column(list, c);
+            texts << table.ColumnCaption(c);
+            for (const QString& text : texts) {
+                if (metrics.horizontalAdvance(text) > room)
+                    cut << QStringLiteral("\"%1\" %2 > %3 px")
+                               .arg(text)
+                               .arg(metrics.horizontalAdvance(text))
+                               .arg(room);
+            }
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(QFontInfo(painted).family() + QStringLiteral(": ") +
+                                           cut.join(QStringLiteral(", "))));
+    }
+
     void rowColours()
     {
         ListView& list = open(seedBytes()).ListView1();
@@ -288,6 +315,9 @@ private slots:
         QPointer<frmProtokoll> first = LogViewer();
         QVERIFY(first);
         QVERIFY(first->isVisible());
+        // A tool window of the main window, which keeps it out of the taskbar.
+        QCOMPARE(first->windowType(), Qt::Tool);
+        QCOMPARE(first->parentWidget(), &owner);
         QCOMPARE(first->ListView1().ItemCount(), 14);
 
         writeLog(seedBytes() + Seed[0] + "\r\n");
