@@ -59,7 +59,7 @@ void frmSpeedTest::startUp()
     ignoreErrors([&] { fillSettingsLists(); });
     ignoreErrors([&] {
         RegisterDeviceChange(
-            registerWindow(this), [this] { m_ui->Command2->click(); }, m_environment.procRoot);
+            registerWindow(this), [this] { m_ui->Command2->click(); }, m_environment.roots);
     });
     ignoreErrors([&] {
         ListView& list = *m_ui->ListView1;
@@ -101,7 +101,8 @@ void frmSpeedTest::fillSettingsLists()
 
 void frmSpeedTest::loadDriveList()
 {
-    load_drive_list(*m_ui->ListView1, m_environment.drives());
+    load_drive_list(*m_ui->ListView1, m_environment.drives ? m_environment.drives()
+                                                           : driveEntries(m_environment.roots));
 }
 
 void frmSpeedTest::updateFreeSpaceOfSelection()

@@ -21,8 +21,10 @@ namespace kardelo {
 // What the main window takes from the machine; tests hand in a temporary folder as the drive.
 struct MainWindowEnvironment {
     Platform platform = Platform::system();
-    std::function<std::vector<DriveListEntry>()> drives = [] { return driveEntries(); };
-    QString procRoot = QStringLiteral("/proc");
+    // Where the drive list and the volume monitor read the mounts and devices.
+    SystemRoots roots;
+    // The drive rows; empty: the media mounted on this machine (driveEntries).
+    std::function<std::vector<DriveListEntry>()> drives;
     // Where the results log and the screenshots go; empty: the program folder.
     QString programFolder;
     // Lets tests answer the name prompt.

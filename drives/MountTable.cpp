@@ -26,8 +26,8 @@ bool parseMajorMinor(const QString& text, int& major, int& minor)
     return okMajor && okMinor;
 }
 
-// btrfs reports an anonymous device number (major 0) for its mounts; the source names the
-// real block device, which sysfs knows by its kernel name or, for a mapped device, its dm name.
+// btrfs and FUSE media have an anonymous device number (major 0); the source names the real block
+// device, which sysfs knows by its kernel name or, for a mapped device, its dm name.
 bool majorMinorOfSource(const SystemRoots& roots, const QString& source, int& major, int& minor)
 {
     if (!source.startsWith(QLatin1String("/dev/")))
@@ -70,51 +70,88 @@ QString withoutTrailingSlash(QString path)
     return path;
 }
 
-struct RawEntry {
-    MountEntry entry;
-    QString root;
-    QString superOptions;
-};
-
-std::vector<RawEntry> readRaw(const SystemRoots& roots)
+bool isNetworkFileSystem(const QString& type)
 {
-    std::vector<RawEntry> entries;
-    QFile file(roots.proc + QStringLiteral("/self/mountinfo"));
-    if (!file.open(QIODevice::ReadOnly))
-        return entries;
-    // mountinfo is a pollable proc file of unknown size: read to the end, not by size.
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (const QByteArray& line : lines) {
-        const QStringList fields = QString::fromUtf8(line).split(QLatin1Char(' '));
-        const qsizetype separator = fields.indexOf(QStringLiteral("-"), 6);
-        if (fields.size() < 6 || separator < 0 || separator + 2 >= fields.size())
-            continue;
-        RawEntry raw;
-        if (!parseMajorMinor(fields[2], raw.entry.major, raw.entry.minor))
-            continue;
-        raw.root = unescapeMountField(fields[3]);
-        raw.entry.mountPoint = unescapeMountField(fields[4]);
-        raw.entry.fsType = unescapeMountField(fields[separator + 1]);
-        raw.entry.source = unescapeMountField(fields[separator + 2]);
-        if (separator + 3 < fields.size())
-            raw.superOptions = fields[separator + 3];
-        entries.push_back(std::move(raw));
-    }
-    return entries;
+    static const QStringList types = {
+        QStringLiteral("nfs"),       QStringLiteral("nfs4"),       QStringLiteral("cifs"),
+        QStringLiteral("smb3"),      QStringLiteral("smbfs"),      QStringLiteral("ncpfs"),
+        QStringLiteral("9p"),        QStringLiteral("afs"),        QStringLiteral("ceph"),
+        QStringLiteral("glusterfs"), QStringLiteral("fuse.sshfs"), QStringLiteral("sshfs"),
+        QStringLiteral("davfs"),     QStringLiteral("fuse.davfs2")};
+    return types.contains(type);
 }
 
-} // namespace
+// File system images that packages bring along (snaps, flatpaks, live systems): never a medium.
+bool isPackageImageType(const QString& type)
+{
+    return type == QLatin1String("squashfs") || type == QLatin1String("erofs");
+}
 
-QString unescapeMountField(const QString& field)
+QString readText(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).trimmed();
+}
+
+// A loop device attached read-only holds an image, not a medium anybody could test.
+bool isReadOnlyLoop(const SystemRoots& roots, int major, int minor)
+{
+    const QString node = QFileInfo(blockDevicePath(roots, major, minor)).canonicalFilePath();
+    if (node.isEmpty())
+        return false;
+    const QString disk = QFileInfo::exists(node + QStringLiteral("/partition"))
+                             ? QFileInfo(node).absolutePath()
+                             : node;
+    if (!QFileInfo::exists(disk + QStringLiteral("/loop")))
+        return false;
+    return readText(disk + QStringLiteral("/ro")) == QLatin1String("1") ||
+           readText(node + QStringLiteral("/ro")) == QLatin1String("1");
+}
+
+bool isWholeFileSystem(const MountInfoLine& line)
+{
+    return line.root == QLatin1String("/") ||
+           (line.fsType == QLatin1String("btrfs") &&
+            withoutTrailingSlash(line.root) ==
+                withoutTrailingSlash(superOption(line.superOptions, QStringLiteral("subvol"))));
+}
+
+std::optional<MountEntry> volumeOf(const MountInfoLine& line, const SystemRoots& roots)
+{
+    MountEntry entry;
+    entry.mountId = line.mountId;
+    entry.mountPoint = line.mountPoint;
+    entry.source = line.source;
+    entry.fsType = line.fsType;
+    if (isNetworkFileSystem(line.fsType)) {
+        entry.kind = VolumeKind::Network;
+        return entry;
+    }
+    if (isPackageImageType(line.fsType) || !isWholeFileSystem(line))
+        return std::nullopt;
+    entry.major = line.major;
+    entry.minor = line.minor;
+    if (entry.major == 0 && !majorMinorOfSource(roots, line.source, entry.major, entry.minor))
+        return std::nullopt;
+    if (!QFileInfo::exists(blockDevicePath(roots, entry.major, entry.minor)) ||
+        isReadOnlyLoop(roots, entry.major, entry.minor))
+        return std::nullopt;
+    return entry;
+}
+
+QByteArray unescape(const QByteArray& in)
 {
     QByteArray out;
-    const QByteArray in = field.toUtf8();
+    out.reserve(in.size());
     for (qsizetype i = 0; i < in.size(); ++i) {
         if (in[i] == '\\' && i + 3 < in.size()) {
             const QByteArray digits = in.mid(i + 1, 3);
-            bool ok = false;
-            const int value = digits.toInt(&ok, 8);
-            if (ok && digits.size() == 3 && value < 256) {
+            const bool octal = std::all_of(digits.begin(), digits.end(),
+                                           [](char c) { return c >= '0' && c <= '7'; });
+            const int value = octal ? digits.toInt(nullptr, 8) : 256;
+            if (value < 256) {
                 out.append(static_cast<char>(value));
                 i += 3;
                 continue;
@@ -122,44 +159,85 @@ QString unescapeMountField(const QString& field)
         }
         out.append(in[i]);
     }
-    return QString::fromUtf8(out);
+    return out;
 }
 
-std::vector<MountEntry> readMountTable(const SystemRoots& roots)
+} // namespace
+
+QString unescapeMountField(const QString& field)
 {
-    std::vector<MountEntry> entries;
-    for (RawEntry& raw : readRaw(roots))
-        entries.push_back(std::move(raw.entry));
-    return entries;
+    return QString::fromUtf8(unescape(field.toUtf8()));
 }
 
-std::vector<MountEntry> localVolumes(const SystemRoots& roots)
+std::vector<MountInfoLine> parseMountInfo(const QByteArray& text)
 {
-    std::map<QString, MountEntry> byMountPoint; // sorted by path; a later mount replaces
-    for (RawEntry& raw : readRaw(roots)) {
-        MountEntry& entry = raw.entry;
-        if (entry.major == 0 &&
-            !majorMinorOfSource(roots, entry.source, entry.major, entry.minor)) {
-            byMountPoint.erase(entry.mountPoint);
+    std::vector<MountInfoLine> lines;
+    const auto unescaped = [](const QByteArray& field) {
+        return QString::fromUtf8(unescape(field));
+    };
+    for (const QByteArray& raw : text.split('\n')) {
+        // id parent major:minor root mount-point options [optional fields...] - type source super
+        const QByteArrayList fields = raw.split(' ');
+        const qsizetype separator = fields.indexOf("-", 6);
+        if (separator < 6 || separator + 2 >= fields.size())
             continue;
-        }
-        const bool wholeFileSystem =
-            raw.root == QLatin1String("/") ||
-            (entry.fsType == QLatin1String("btrfs") &&
-             withoutTrailingSlash(raw.root) ==
-                 withoutTrailingSlash(superOption(raw.superOptions, QStringLiteral("subvol"))));
-        if (!wholeFileSystem ||
-            !QFileInfo::exists(blockDevicePath(roots, entry.major, entry.minor))) {
-            byMountPoint.erase(entry.mountPoint);
+        MountInfoLine line;
+        bool idOk = false;
+        line.mountId = fields[0].toInt(&idOk);
+        if (!idOk || !parseMajorMinor(QString::fromLatin1(fields[2]), line.major, line.minor))
             continue;
-        }
-        byMountPoint[entry.mountPoint] = std::move(entry);
+        line.root = unescaped(fields[3]);
+        line.mountPoint = unescaped(fields[4]);
+        line.fsType = unescaped(fields[separator + 1]);
+        line.source = unescaped(fields[separator + 2]);
+        if (separator + 3 < fields.size())
+            line.superOptions = unescaped(fields[separator + 3]);
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+QString mountInfoPath(const SystemRoots& roots)
+{
+    return roots.proc + QStringLiteral("/self/mountinfo");
+}
+
+std::optional<QByteArray> readMountInfo(const SystemRoots& roots)
+{
+    QFile file(mountInfoPath(roots));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // mountinfo is a pollable proc file of unknown size: read to the end, not by size.
+    return file.readAll();
+}
+
+std::vector<MountEntry> volumesOf(const std::vector<MountInfoLine>& table, const SystemRoots& roots)
+{
+    std::map<QString, MountEntry> byMountPoint; // sorted by path; a later mount hides
+    for (const MountInfoLine& line : table) {
+        if (std::optional<MountEntry> volume = volumeOf(line, roots))
+            byMountPoint[line.mountPoint] = std::move(*volume);
+        else
+            byMountPoint.erase(line.mountPoint);
     }
     std::vector<MountEntry> volumes;
     volumes.reserve(byMountPoint.size());
     for (auto& [mountPoint, entry] : byMountPoint)
         volumes.push_back(std::move(entry));
     return volumes;
+}
+
+std::vector<MountEntry> localVolumes(const SystemRoots& roots)
+{
+    const std::optional<QByteArray> text = readMountInfo(roots);
+    if (!text)
+        return {};
+    std::vector<MountEntry> media;
+    for (MountEntry& volume : volumesOf(parseMountInfo(*text), roots)) {
+        if (volume.kind == VolumeKind::Medium)
+            media.push_back(std::move(volume));
+    }
+    return media;
 }
 
 bool findLocalVolume(const QString& mountPoint, MountEntry& found, const SystemRoots& roots)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace kardelo {
@@ -11,27 +13,57 @@ struct SystemRoots {
     QString sys = QStringLiteral("/sys");
 };
 
-// One mounted file system, as the mount table describes it.
-struct MountEntry {
-    QString mountPoint; // unescaped, e.g. "/media/anna/MY STICK"
-    QString source;     // e.g. "/dev/sdb1"
-    QString fsType;
-    int major = 0;
+// One line of the mount table (<proc>/self/mountinfo), fields unescaped.
+struct MountInfoLine {
+    int mountId = 0;
+    int major = 0; // st_dev of the file system; major 0 for anonymous numbers (FUSE, btrfs)
     int minor = 0;
+    QString root; // the folder of the file system that is mounted here
+    QString mountPoint;
+    QString fsType;
+    QString source;
+    QString superOptions;
 };
 
 // "\040" and the other octal escapes of the mount table turned back into their characters.
 QString unescapeMountField(const QString& field);
 
-// Every entry of <proc>/self/mountinfo, in the table's order; empty when it cannot be read.
-std::vector<MountEntry> readMountTable(const SystemRoots& roots = {});
+// The lines of a mount table's text, in its order; malformed lines are left out.
+std::vector<MountInfoLine> parseMountInfo(const QByteArray& text);
+// <proc>/self/mountinfo
+QString mountInfoPath(const SystemRoots& roots);
+// The text of the mount table; nothing when it cannot be read.
+std::optional<QByteArray> readMountInfo(const SystemRoots& roots = {});
 
-// The local volumes: file systems on a block device known to <sys>/dev/block, mounted at the
-// file system's root (a bind mount of a subdirectory is no volume of its own), one per mount
-// point (the last mount over a point hides the earlier ones), sorted by mount point.
+enum class VolumeKind {
+    Medium,  // a local medium: a row of the drive list
+    Network, // a network file system: watched, never listed
+};
+
+// A mounted file system that counts as a volume.
+struct MountEntry {
+    int mountId = 0;
+    QString mountPoint; // e.g. "/media/anna/MY STICK"
+    QString source;     // e.g. "/dev/sdb1", "server:/export"
+    QString fsType;
+    VolumeKind kind = VolumeKind::Medium;
+    int major = 0; // a medium's block device in sysfs, also where the mount has an anonymous
+    int minor = 0; // number (FUSE, btrfs) and its source names the device
+};
+
+// The one rule for what is a volume. A medium is a file system on a block device that sysfs
+// knows (directly, or through a "/dev/..." source where the mount has an anonymous number, as
+// FUSE and btrfs mounts do), mounted at the file system's root (or a btrfs subvolume's). Package
+// images are no media: squashfs and erofs, and anything on a read-only loop device. A network
+// file system is a volume of its own kind. The last mount over a point hides the earlier ones,
+// so there is at most one volume per mount point; sorted by mount point.
+std::vector<MountEntry> volumesOf(const std::vector<MountInfoLine>& table,
+                                  const SystemRoots& roots = {});
+
+// The media mounted now: the rows of the drive list.
 std::vector<MountEntry> localVolumes(const SystemRoots& roots = {});
 
-// The local volume mounted at mountPoint ("/media/anna/STICK" or "/media/anna/STICK/").
+// The medium mounted at mountPoint ("/media/anna/STICK" or "/media/anna/STICK/").
 bool findLocalVolume(const QString& mountPoint, MountEntry& found, const SystemRoots& roots = {});
 
 } // namespace kardelo

@@ -7,6 +7,7 @@
 #include <exception>
 #include <fcntl.h>
 #include <limits>
+#include <map>
 #include <unistd.h>
 #include <unordered_map>
 #include <vector>
@@ -25,12 +26,36 @@ BroadcastStore& broadcasts()
     return store;
 }
 
-bool isNetworkFileSystem(const QByteArray& type)
+// What one arrival or removal is about: a medium's device (a stick mounted at two points is one
+// volume), a network file system's source.
+QString volumeKey(const MountEntry& volume)
 {
-    static const QByteArrayList types = {"nfs",        "nfs4",  "cifs",  "smb3",       "smbfs",
-                                         "ncpfs",      "9p",    "afs",   "ceph",       "glusterfs",
-                                         "fuse.sshfs", "sshfs", "davfs", "fuse.davfs2"};
-    return types.contains(type);
+    if (volume.kind == VolumeKind::Network)
+        return volume.fsType + QLatin1Char(' ') + volume.source;
+    return QStringLiteral("%1:%2").arg(volume.major).arg(volume.minor);
+}
+
+// The volumes of `from` whose mount point `to` lacks or holds another mount, grouped by volume.
+void addChanges(std::int32_t event, const std::vector<MountEntry>& from,
+                const std::vector<MountEntry>& to, std::vector<VolumeChange>& changes)
+{
+    std::map<QString, int> mountIdAt;
+    for (const MountEntry& volume : to)
+        mountIdAt[volume.mountPoint] = volume.mountId;
+    std::map<QString, std::size_t> changeOf;
+    for (const MountEntry& volume : from) {
+        const auto kept = mountIdAt.find(volume.mountPoint);
+        if (kept != mountIdAt.end() && kept->second == volume.mountId)
+            continue;
+        const QString key = volumeKey(volume);
+        const auto known = changeOf.find(key);
+        if (known != changeOf.end()) {
+            changes[known->second].mountPoints << volume.mountPoint;
+            continue;
+        }
+        changeOf.emplace(key, changes.size());
+        changes.push_back({event, volume.kind == VolumeKind::Network, {volume.mountPoint}});
+    }
 }
 
 } // namespace
@@ -60,36 +85,17 @@ std::optional<DeviceBroadcastVolume> deviceBroadcastRecord(std::int32_t token)
     return found->second;
 }
 
-VolumeSet volumesOfMountInfo(const QByteArray& mountInfo)
+std::vector<VolumeChange> volumeChanges(const std::vector<MountEntry>& before,
+                                        const std::vector<MountEntry>& after)
 {
-    VolumeSet volumes;
-    for (const QByteArray& line : mountInfo.split('\n')) {
-        // id parent major:minor root mount-point options [optional fields...] - type source ...
-        const QByteArrayList fields = line.split(' ');
-        const qsizetype separator = fields.indexOf("-");
-        if (separator < 6 || separator + 2 >= fields.size())
-            continue;
-        const QByteArray& device = fields[2];
-        const QByteArray& root = fields[3];
-        const QByteArray& type = fields[separator + 1];
-        const QByteArray& source = fields[separator + 2];
-        if (isNetworkFileSystem(type)) {
-            volumes[QString::fromUtf8(type + ' ' + source)] = {true};
-            continue;
-        }
-        if (root != "/")
-            continue;
-        // Btrfs reports an anonymous device number; its source still names the block device.
-        if (!device.startsWith("0:"))
-            volumes[QString::fromUtf8(device)] = {false};
-        else if (type == "btrfs" && source.startsWith("/dev/"))
-            volumes[QString::fromUtf8(source)] = {false};
-    }
-    return volumes;
+    std::vector<VolumeChange> changes;
+    addChanges(DBT_DEVICEREMOVECOMPLETE, before, after, changes);
+    addChanges(DBT_DEVICEARRIVAL, after, before, changes);
+    return changes;
 }
 
-VolumeMonitor::VolumeMonitor(WindowHandle target, QString procRoot, QObject* parent)
-    : QObject(parent), m_target(target), m_path(procRoot + QStringLiteral("/self/mountinfo"))
+VolumeMonitor::VolumeMonitor(WindowHandle target, SystemRoots roots, QObject* parent)
+    : QObject(parent), m_target(target), m_roots(std::move(roots))
 {}
 
 VolumeMonitor::~VolumeMonitor()
@@ -104,16 +110,16 @@ bool VolumeMonitor::start()
     if (m_fd >= 0)
         return true;
     // Opened before the first reading, so a change in between is still signalled.
-    m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+    m_fd = ::open(QFile::encodeName(mountInfoPath(m_roots)).constData(), O_RDONLY | O_CLOEXEC);
     if (m_fd < 0)
         return false;
-    const std::optional<QByteArray> table = readTable();
-    if (!table) {
+    std::optional<std::vector<MountEntry>> volumes = readVolumes();
+    if (!volumes) {
         ::close(m_fd);
         m_fd = -1;
         return false;
     }
-    m_volumes = volumesOfMountInfo(*table);
+    m_volumes = std::move(*volumes);
     // The kernel marks the open table with POLLPRI | POLLERR whenever the mounts change.
     m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Exception);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &VolumeMonitor::poll);
@@ -122,28 +128,20 @@ bool VolumeMonitor::start()
 
 void VolumeMonitor::poll()
 {
-    const std::optional<QByteArray> table = readTable();
-    if (!table)
+    std::optional<std::vector<MountEntry>> current = readVolumes();
+    if (!current)
         return;
-    VolumeSet current = volumesOfMountInfo(*table);
-    std::vector<std::pair<std::int32_t, WatchedVolume>> changes;
-    for (const auto& [key, volume] : m_volumes) {
-        if (!current.contains(key))
-            changes.emplace_back(DBT_DEVICEREMOVECOMPLETE, volume);
-    }
-    for (const auto& [key, volume] : current) {
-        if (!m_volumes.contains(key))
-            changes.emplace_back(DBT_DEVICEARRIVAL, volume);
-    }
+    const std::vector<VolumeChange> changes = volumeChanges(m_volumes, *current);
     // Taken over before the messages go out: a handler that polls again sees no change twice.
-    m_volumes = std::move(current);
-    for (const auto& [event, volume] : changes) {
+    m_volumes = std::move(*current);
+    for (const VolumeChange& change : changes) {
         DeviceBroadcastVolume record;
-        record.dbcv_flags = volume.network ? DBTF_NET : 0;
+        record.dbcv_flags = change.network ? DBTF_NET : 0;
+        record.mountPoints = change.mountPoints;
         const ScopedDeviceBroadcast broadcast(record);
         // Runs inside a Qt slot, where no exception may arrive.
         try {
-            sendMessage(m_target, WM_DEVICECHANGE, event, broadcast.token());
+            sendMessage(m_target, WM_DEVICECHANGE, change.event, broadcast.token());
         } catch (const std::exception& error) {
             eventLog().writeError(QStringLiteral("Volume monitor: %1").arg(error.what()));
         } catch (...) {
@@ -152,12 +150,12 @@ void VolumeMonitor::poll()
     }
 }
 
-std::optional<QByteArray> VolumeMonitor::readTable() const
+std::optional<std::vector<MountEntry>> VolumeMonitor::readVolumes() const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> text = readMountInfo(m_roots);
+    if (!text)
         return std::nullopt;
-    return file.readAll();
+    return volumesOf(parseMountInfo(*text), m_roots);
 }
 
 } // namespace kardelo

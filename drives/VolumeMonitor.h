@@ -1,13 +1,15 @@
 #pragma once
 
+#include "MountTable.h"
 #include "WindowMessages.h"
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -21,13 +23,15 @@ inline constexpr std::uint16_t DBTF_MEDIA = 0x0001;
 inline constexpr std::uint16_t DBTF_NET = 0x0002;
 
 // The record of a device-change message: the broadcast header (size, device type, reserved)
-// followed by the volume fields, which only mean something for device type 2.
+// followed by the volume fields, which only mean something for device type 2. The mount points
+// of the volume stand where Windows has its drive-letter mask.
 struct DeviceBroadcastVolume {
     std::uint32_t dbcv_size = 18;
     std::uint32_t dbcv_devicetype = DBT_DEVTYP_VOLUME;
     std::uint32_t dbcv_reserved = 0;
     std::uint32_t dbcv_unitmask = 0;
     std::uint16_t dbcv_flags = 0;
+    QStringList mountPoints;
 };
 
 // A message's lParam has 32 bits, too few for an address, so a device-change message carries a
@@ -49,25 +53,29 @@ private:
 // The record published under the token; nothing for 0 or a token no longer published.
 std::optional<DeviceBroadcastVolume> deviceBroadcastRecord(std::int32_t token);
 
-// A mounted file system that counts as a volume: its device for a block device ("8:17"), its
-// source for a network file system.
-struct WatchedVolume {
+// One volume that arrived or went between two readings of the mount table, with the mount
+// points it gained or lost.
+struct VolumeChange {
+    std::int32_t event = DBT_DEVICEARRIVAL; // or DBT_DEVICEREMOVECOMPLETE
     bool network = false;
+    QStringList mountPoints;
 };
-using VolumeSet = std::map<QString, WatchedVolume>;
 
-// The volumes of a mountinfo text: mounts of a block device at the file system's root, and
-// network file systems. Everything else (tmpfs, proc, bind mounts of subdirectories) is none.
-VolumeSet volumesOfMountInfo(const QByteArray& mountInfo);
+// The changes from one reading of the volumes (volumesOf) to the next: every mount point that
+// came, went or carries another mount than before, one change per volume (a device, or a
+// network source) and event, removals first.
+std::vector<VolumeChange> volumeChanges(const std::vector<MountEntry>& before,
+                                        const std::vector<MountEntry>& after);
 
-// Watches <procRoot>/self/mountinfo and tells the target window of every volume that arrives
-// or goes with one WM_DEVICECHANGE message each (arrival or removal complete, volume record).
+// Watches <proc>/self/mountinfo and tells the target window of every volume that arrives or
+// goes with one WM_DEVICECHANGE message each (arrival or removal complete, volume record, the
+// network flag for a network file system). Volumes are what the drive list lists, by the same
+// rule (volumesOf), plus network file systems.
 class VolumeMonitor final : public QObject {
     Q_OBJECT
 
 public:
-    explicit VolumeMonitor(WindowHandle target, QString procRoot = QStringLiteral("/proc"),
-                           QObject* parent = nullptr);
+    explicit VolumeMonitor(WindowHandle target, SystemRoots roots = {}, QObject* parent = nullptr);
     ~VolumeMonitor() override;
 
     // Reads the current volumes and starts watching; false when the table cannot be read.
@@ -77,13 +85,13 @@ public:
     void poll();
 
 private:
-    std::optional<QByteArray> readTable() const;
+    std::optional<std::vector<MountEntry>> readVolumes() const;
 
     WindowHandle m_target;
-    QString m_path;
+    SystemRoots m_roots;
     int m_fd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
-    VolumeSet m_volumes;
+    std::vector<MountEntry> m_volumes;
 };
 
 } // namespace kardelo

@@ -31,14 +31,14 @@ void logError(const char* what)
 } // namespace
 
 DeviceNotifyHandle RegisterDeviceChange(WindowHandle window, std::function<void()> refreshClick,
-                                        const QString& procRoot)
+                                        const SystemRoots& roots)
 {
     ModuleState& s = state();
     if (s.notification != 0)
         return s.notification;
     if (!isWindow(window))
         return 0;
-    auto monitor = std::make_unique<VolumeMonitor>(window, procRoot);
+    auto monitor = std::make_unique<VolumeMonitor>(window, roots);
     if (!monitor->start())
         return 0;
     WindowProcedure previous = setWindowProcedure(window, DeviceChangeWndProc);

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "MountTable.h"
 #include "WindowMessages.h"
 
-#include <QString>
 #include <cstdint>
 #include <functional>
 
@@ -17,7 +17,7 @@ using DeviceNotifyHandle = std::int32_t;
 // invalid; then nothing is placed in front and only "&Refresh" rebuilds the list. refreshClick
 // is what clicking "&Refresh" does.
 DeviceNotifyHandle RegisterDeviceChange(WindowHandle window, std::function<void()> refreshClick,
-                                        const QString& procRoot = QStringLiteral("/proc"));
+                                        const SystemRoots& roots = {});
 // Stops watching and puts the window's previous procedure back; nothing when not registered.
 void UnregisterDeviceChange(WindowHandle window);
 
