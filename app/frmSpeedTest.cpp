@@ -24,6 +24,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace kardelo {
 
@@ -101,13 +102,29 @@ void frmSpeedTest::fillSettingsLists()
 
 void frmSpeedTest::loadDriveList()
 {
-    load_drive_list(*m_ui->ListView1, m_environment.drives ? m_environment.drives()
-                                                           : driveEntries(m_environment.roots));
+    m_drives.clear();
+    m_drives = m_environment.drives ? m_environment.drives() : driveEntries(m_environment.roots);
+    load_drive_list(*m_ui->ListView1, m_drives);
+}
+
+bool frmSpeedTest::canReach(const QString& drive) const
+{
+    const auto row =
+        std::find_if(m_drives.begin(), m_drives.end(),
+                     [&](const DriveListEntry& entry) { return entry.rootPath == drive; });
+    return row != m_drives.end() && isStillMounted(*row);
 }
 
 void frmSpeedTest::updateFreeSpaceOfSelection()
 {
-    ignoreErrors([&] { updateFreeSpace(*this, m_environment.platform.fileSystem, checkSelect()); });
+    QString drive;
+    ignoreErrors([&] { drive = check_select(*m_ui->ListView1); });
+    if (!drive.isEmpty() && !canReach(drive)) {
+        showUnreachableDrive(*this, drive);
+        showMessage(messages::DriveAccess, MessageIcon::Warning);
+        return;
+    }
+    ignoreErrors([&] { updateFreeSpace(*this, m_environment.platform.fileSystem, drive); });
 }
 
 // ---- Results ----
@@ -292,7 +309,10 @@ void frmSpeedTest::processEvents()
 
 QString frmSpeedTest::checkSelect()
 {
-    return check_select(*m_ui->ListView1);
+    const QString drive = check_select(*m_ui->ListView1);
+    if (!drive.isEmpty() && !canReach(drive))
+        throw RuntimeError(ErrorCode::BadFileNameOrNumber, drive);
+    return drive;
 }
 
 void frmSpeedTest::setProgressBackground(OleColor color)

@@ -75,6 +75,7 @@ private:
     void startUp();
     void fillSettingsLists();
     void loadDriveList();
+    bool canReach(const QString& drive) const;
     void updateFreeSpaceOfSelection();
     void runTest(bool singleFile);
     void saveResult();
@@ -86,6 +87,8 @@ private:
 
     std::unique_ptr<Ui::frmSpeedTest> m_ui;
     Environment m_environment;
+    // The rows of the drive list as they were made, with the mounts they stand for.
+    std::vector<DriveListEntry> m_drives;
     TestState m_state;
     RunReport m_lastReport;
     bool m_busy = false;

@@ -70,8 +70,9 @@ int main(int argc, char* argv[])
 
     MainWindowEnvironment environment;
     environment.drives = [dir] {
-        return std::vector<DriveListEntry>{
-            {dir, QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("bench")}};
+        return std::vector<DriveListEntry>{{dir, QStringLiteral("-"), QStringLiteral("-"),
+                                            QStringLiteral("bench"),
+                                            mountIdentityOf(dir).value_or(MountIdentity{})}};
     };
     environment.messageSink = [](const QString& text, MessageIcon) {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));

@@ -39,13 +39,26 @@ std::vector<DriveListEntry> driveEntries(const SystemRoots& roots)
             QueryBlockDeviceProperties(volume.major, volume.minor, roots);
         if (!device.Success)
             continue;
-        entries.push_back({volume.mountPoint, busTypeName(device.BusType),
+        // A root that cannot be reached now keeps device 0, which no file system has.
+        const MountIdentity root = mountIdentityOf(volume.mountPoint).value_or(MountIdentity{});
+        entries.push_back({volume.mountPoint,
+                           busTypeName(device.BusType),
                            device.Removable ? QStringLiteral("ja") : QStringLiteral("nein"),
                            (device.VendorId + QLatin1Char(' ') + device.ProductId +
                             QLatin1Char(' ') + device.ProductRevision)
-                               .trimmed()});
+                               .trimmed(),
+                           {static_cast<std::uint64_t>(volume.mountId), root.device}});
     }
     return entries;
+}
+
+bool isStillMounted(const DriveListEntry& entry)
+{
+    const std::optional<MountIdentity> now = mountIdentityOf(entry.rootPath);
+    if (!now || now->device == 0 || now->device != entry.mount.device)
+        return false;
+    // Without mount ids from the kernel the device alone decides.
+    return now->mountId == 0 || now->mountId == entry.mount.mountId;
 }
 
 void create_drive_grid(ListView& list, ICustomDraw* callback)

@@ -6,14 +6,15 @@
 
 namespace kardelo {
 
-void updateFreeSpace(TestWindow& window, FileSystem& fileSystem, const QString& drivePath)
+namespace {
+
+void showFreeSpace(TestWindow& window, const QString& drivePath, const DiskSpace& space)
 {
     ignoreErrors([&] {
         window.setText(controls::Frame1,
                        QStringLiteral("Verfügbarer Speicher auf dem ausgewählten Datenträger ") +
                            drivePath);
     });
-    const DiskSpace space = fileSystem.diskSpace(drivePath).value_or(DiskSpace{});
     const auto available = static_cast<double>(space.availableToCaller);
     ignoreErrors([&] {
         window.setText(controls::Label11, formats::groupedOrEmpty(available));
@@ -23,6 +24,18 @@ void updateFreeSpace(TestWindow& window, FileSystem& fileSystem, const QString& 
                        formats::groupedOrEmpty(static_cast<double>(space.totalBytes)));
     });
     window.testState().freeBytes = available;
+}
+
+} // namespace
+
+void updateFreeSpace(TestWindow& window, FileSystem& fileSystem, const QString& drivePath)
+{
+    showFreeSpace(window, drivePath, fileSystem.diskSpace(drivePath).value_or(DiskSpace{}));
+}
+
+void showUnreachableDrive(TestWindow& window, const QString& drivePath)
+{
+    showFreeSpace(window, drivePath, DiskSpace{});
 }
 
 } // namespace kardelo

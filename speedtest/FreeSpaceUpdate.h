@@ -10,5 +10,8 @@ namespace kardelo {
 // the test state. A failed query shows empty figures and leaves 0 free bytes, so a following
 // test refuses to run for lack of space.
 void updateFreeSpace(TestWindow& window, FileSystem& fileSystem, const QString& drivePath);
+// The same for a drive that can no longer be reached, without asking the system: whatever is
+// mounted beneath its mount point now is not the drive.
+void showUnreachableDrive(TestWindow& window, const QString& drivePath);
 
 } // namespace kardelo

@@ -35,7 +35,9 @@ public:
     // Lets the window handle everything pending: clicks, the abort button, a close request.
     virtual void processEvents() = 0;
 
-    // The selected drive ("/media/anna/STICK"), or empty when none is selected.
+    // The selected drive ("/media/anna/STICK"), or empty when none is selected. Throws the
+    // drive-access error (RuntimeError BadFileNameOrNumber) when the selected drive can no
+    // longer be reached.
     virtual QString checkSelect() = 0;
 
     // The progress picture box picProgress.

@@ -1,5 +1,7 @@
 #include "ControlNames.h"
 #include "DesktopSetup.h"
+#include "LoopMedium.h"
+#include "MountIdentity.h"
 #include "ResultsLog.h"
 #include "TestMessages.h"
 #include "VolumeMonitor.h"
@@ -20,6 +22,7 @@
 #include <QTimer>
 
 using namespace kardelo;
+using testing::LoopMedium;
 
 class tst_frmSpeedTest : public QObject {
     Q_OBJECT
@@ -74,10 +77,11 @@ private slots:
         const QString drive = m_dir->path();
         const QString second = m_secondDir->path();
         m_environment->drives = [drive, second] {
-            return std::vector<DriveListEntry>{
-                {drive, QStringLiteral("USB"), QStringLiteral("ja"),
-                 QStringLiteral("Test Stick 1.00")},
-                {second, QStringLiteral("SD"), QStringLiteral("ja"), QStringLiteral("Card")}};
+            return std::vector<DriveListEntry>{{drive, QStringLiteral("USB"), QStringLiteral("ja"),
+                                                QStringLiteral("Test Stick 1.00"),
+                                                *mountIdentityOf(drive)},
+                                               {second, QStringLiteral("SD"), QStringLiteral("ja"),
+                                                QStringLiteral("Card"), *mountIdentityOf(second)}};
         };
         m_environment->messageSink = [this](const QString& text, MessageIcon) {
             m_messages << text;
@@ -261,6 +265,75 @@ private slots:
         QVERIFY2(entries.contains(QStringLiteral("&Kopieren")) &&
                      entries.contains(QStringLiteral("Alles auswählen")),
                  qPrintable(entries.join(u' ')));
+    }
+
+    // A stick unmounted while its row stays leaves its empty mount-point folder on the disk
+    // beneath: neither a click nor a test may measure that disk or write into the folder.
+    void aRemovedMediumIsNeverMeasured_data()
+    {
+        QTest::addColumn<LoopMedium::Kind>("kind");
+        QTest::addColumn<QString>("action");
+        for (const auto& [kind, name] : {std::pair{LoopMedium::Kind::Ext4, "ext4"},
+                                         std::pair{LoopMedium::Kind::FuseFat, "FUSE"}}) {
+            for (const char* action : {"row click", "single-file test", "multi-file test"})
+                QTest::addRow("%s, %s", name, action) << kind << QString::fromLatin1(action);
+        }
+    }
+    void aRemovedMediumIsNeverMeasured()
+    {
+        QFETCH(LoopMedium::Kind, kind);
+        QFETCH(QString, action);
+        LoopMedium medium(kind);
+        if (const QString missing = medium.create(); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        const QString point = medium.mountPoint(QStringLiteral("stick"));
+        QVERIFY(medium.mount(point));
+        m_environment->drives = [point] {
+            std::vector<DriveListEntry> rows = driveEntries();
+            std::erase_if(rows, [&](const DriveListEntry& row) { return row.rootPath != point; });
+            return rows;
+        };
+        // The window's volume monitor reads a table that stays as it is, so the row stays
+        // whatever the machine mounts; the mounts themselves are real.
+        QTemporaryDir proc;
+        QVERIFY(QDir(proc.path()).mkpath(QStringLiteral("self")));
+        QVERIFY(QFile::copy(QStringLiteral("/proc/self/mountinfo"),
+                            proc.filePath(QStringLiteral("self/mountinfo"))));
+        m_environment->roots.proc = proc.path();
+        openWindow();
+        QCOMPARE(m_window->ui().ListView1->ItemText(0, 0), point);
+        selectDriveRow();
+        const qint64 stickBytes = label(controls::Label33).remove(u'.').toLongLong();
+        QVERIFY2(stickBytes > 0 && stickBytes < 64 * 1024 * 1024,
+                 qPrintable(label(controls::Label33)));
+
+        QVERIFY(medium.unmount(point));
+        m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
+        if (action == QLatin1String("row click"))
+            selectDriveRow();
+        else
+            (action == QLatin1String("single-file test") ? m_window->ui().Command1
+                                                         : m_window->ui().Command8)
+                ->click();
+
+        QCOMPARE(m_messages, QStringList{messages::DriveAccess});
+        QCOMPARE(QDir(point).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                       QDir::System),
+                 QStringList{});
+        if (action == QLatin1String("row click")) {
+            QCOMPARE(label(controls::Frame1),
+                     QStringLiteral("Verfügbarer Speicher auf dem ausgewählten Datenträger ") +
+                         point);
+            for (const auto name : {controls::Label11, controls::Label22, controls::Label33})
+                QCOMPARE(label(name), QString());
+            QCOMPARE(m_window->testState().freeBytes, 0.0);
+        } else {
+            QCOMPARE(m_window->ui().picProgress->LastPicture().text,
+                     QStringLiteral("Abbruch des Tests: 100 %"));
+            for (const auto name : {controls::Label2, controls::Label18})
+                QCOMPARE(label(name), QStringLiteral("0,00"));
+            QVERIFY(!m_window->ui().cmdProt->isEnabled());
+        }
     }
 
     void noDriveSelected()

@@ -6,6 +6,7 @@
 #include "WindowMessages.h"
 #include "modDevInfo.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -209,6 +210,29 @@ private slots:
         QCOMPARE(rows.size(), 2u);
         QCOMPARE(rows[0].rootPath, QStringLiteral("/b"));
         QCOMPARE(rows[1].busType, QStringLiteral("MMC"));
+    }
+
+    // A row's drive is reachable only while the same mount and file system sit at its root.
+    void reachableWhileTheSameMountIsThere()
+    {
+        QTemporaryDir dir;
+        const MountIdentity now = mountIdentityOf(dir.path()).value_or(MountIdentity{});
+        QVERIFY(now.device != 0 && now.mountId != 0);
+        const struct {
+            const char* what;
+            MountIdentity row;
+            bool reachable;
+        } cases[] = {
+            {"as listed", now, true},
+            {"another mount", {now.mountId + 1, now.device}, false},
+            {"another file system", {now.mountId, now.device + 1}, false},
+            {"never reached", {}, false},
+        };
+        for (const auto& c : cases)
+            QVERIFY2(isStillMounted({dir.path(), "USB", "ja", "", c.row}) == c.reachable, c.what);
+        const QString root = dir.path();
+        dir.remove();
+        QVERIFY(!isStillMounted({root, "USB", "ja", "", now}));
     }
 
     void busTypeNames()

@@ -69,11 +69,11 @@ QString LoopMedium::create()
         return QStringLiteral("this machine has no /dev/fuse");
     const QString image = m_dir.filePath(QStringLiteral("medium.img"));
     QFile file(image);
-    if (!file.open(QIODevice::WriteOnly) || !file.resize(34 * 1024 * 1024))
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(40 * 1024 * 1024))
         return QStringLiteral("no room for the image in ") + m_dir.path();
     file.close();
-    const bool formatted = fuse ? runProgram(QStringLiteral("mkfs.vfat"),
-                                             {QStringLiteral("-F"), QStringLiteral("32"), image})
+    // FAT16: fusefat reports no free space on a small FAT32 with 512-byte clusters.
+    const bool formatted = fuse ? runProgram(QStringLiteral("mkfs.vfat"), {image})
                                 : runProgram(QStringLiteral("mkfs.ext4"),
                                              {QStringLiteral("-q"), QStringLiteral("-F"), image});
     if (!formatted)
