@@ -102,7 +102,6 @@ void frmSpeedTest::fillSettingsLists()
 
 void frmSpeedTest::loadDriveList()
 {
-    m_drives.clear();
     m_drives = m_environment.drives ? m_environment.drives() : driveEntries(m_environment.roots);
     load_drive_list(*m_ui->ListView1, m_drives);
 }
@@ -120,8 +119,10 @@ void frmSpeedTest::updateFreeSpaceOfSelection()
     QString drive;
     ignoreErrors([&] { drive = check_select(*m_ui->ListView1); });
     if (!drive.isEmpty() && !canReach(drive)) {
-        showUnreachableDrive(*this, drive);
-        showMessage(messages::DriveAccess, MessageIcon::Warning);
+        contain([&] {
+            showUnreachableDrive(*this, drive);
+            showMessage(messages::DriveAccess, MessageIcon::Warning);
+        });
         return;
     }
     ignoreErrors([&] { updateFreeSpace(*this, m_environment.platform.fileSystem, drive); });

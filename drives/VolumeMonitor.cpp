@@ -26,6 +26,14 @@ BroadcastStore& broadcasts()
     return store;
 }
 
+// One volume that arrived or went between two readings of the mount table, with the mount
+// points it gained or lost.
+struct VolumeChange {
+    std::int32_t event = DBT_DEVICEARRIVAL; // or DBT_DEVICEREMOVECOMPLETE
+    bool network = false;
+    QStringList mountPoints;
+};
+
 // What one arrival or removal is about: a medium's device (a stick mounted at two points is one
 // volume), a network file system's source.
 QString volumeKey(const MountEntry& volume)
@@ -58,6 +66,17 @@ void addChanges(std::int32_t event, const std::vector<MountEntry>& from,
     }
 }
 
+// The changes from one reading of the volumes to the next: every mount point that came, went or
+// carries another mount than before, one change per volume and event, removals first.
+std::vector<VolumeChange> volumeChanges(const std::vector<MountEntry>& before,
+                                        const std::vector<MountEntry>& after)
+{
+    std::vector<VolumeChange> changes;
+    addChanges(DBT_DEVICEREMOVECOMPLETE, before, after, changes);
+    addChanges(DBT_DEVICEARRIVAL, after, before, changes);
+    return changes;
+}
+
 } // namespace
 
 ScopedDeviceBroadcast::ScopedDeviceBroadcast(const DeviceBroadcastVolume& record)
@@ -83,15 +102,6 @@ std::optional<DeviceBroadcastVolume> deviceBroadcastRecord(std::int32_t token)
     if (found == records.end())
         return std::nullopt;
     return found->second;
-}
-
-std::vector<VolumeChange> volumeChanges(const std::vector<MountEntry>& before,
-                                        const std::vector<MountEntry>& after)
-{
-    std::vector<VolumeChange> changes;
-    addChanges(DBT_DEVICEREMOVECOMPLETE, before, after, changes);
-    addChanges(DBT_DEVICEARRIVAL, after, before, changes);
-    return changes;
 }
 
 VolumeMonitor::VolumeMonitor(WindowHandle target, SystemRoots roots, QObject* parent)

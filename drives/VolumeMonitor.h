@@ -53,20 +53,6 @@ private:
 // The record published under the token; nothing for 0 or a token no longer published.
 std::optional<DeviceBroadcastVolume> deviceBroadcastRecord(std::int32_t token);
 
-// One volume that arrived or went between two readings of the mount table, with the mount
-// points it gained or lost.
-struct VolumeChange {
-    std::int32_t event = DBT_DEVICEARRIVAL; // or DBT_DEVICEREMOVECOMPLETE
-    bool network = false;
-    QStringList mountPoints;
-};
-
-// The changes from one reading of the volumes (volumesOf) to the next: every mount point that
-// came, went or carries another mount than before, one change per volume (a device, or a
-// network source) and event, removals first.
-std::vector<VolumeChange> volumeChanges(const std::vector<MountEntry>& before,
-                                        const std::vector<MountEntry>& after);
-
 // Watches <proc>/self/mountinfo and tells the target window of every volume that arrives or
 // goes with one WM_DEVICECHANGE message each (arrival or removal complete, volume record, the
 // network flag for a network file system). Volumes are what the drive list lists, by the same

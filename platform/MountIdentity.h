@@ -12,8 +12,6 @@ namespace kardelo {
 struct MountIdentity {
     std::uint64_t mountId = 0; // 0: unknown (a kernel older than Linux 5.8 does not tell)
     std::uint64_t device = 0;
-
-    friend bool operator==(const MountIdentity&, const MountIdentity&) = default;
 };
 
 // The identity of what is at path now, without following a final link; nothing when the path
