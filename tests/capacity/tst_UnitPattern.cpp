@@ -273,17 +273,6 @@ private slots:
         QCOMPARE(word(40), 0xb2592a3ecf0d7c5du);
         QCOMPARE(word(UnitSize - 8), 0x413df483891da6adu);
     }
-
-    void partialUnitsAreRefused()
-    {
-        Bytes block(UnitSize + 512);
-        Tally tally;
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, fill(block, Run, File, 0));
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, verify(block, Run, File, 0, 0, tally));
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
-                                 classify(std::span(block).first(512), Run, File, 0));
-        QCOMPARE(tally.totalUnits(), 0u);
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_UnitPattern)
