@@ -92,15 +92,9 @@ ok "apt-get install"
 
 # Everything below runs the installed files from PATH, as a user would.
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
-for file in /usr/bin/kardelo /usr/bin/kardelo-cli /usr/share/man/man1/kardelo-cli.1.gz \
-    /usr/share/icons/hicolor/48x48/apps/io.github.kardelo.Kardelo.png \
-    /usr/share/applications/io.github.kardelo.Kardelo.desktop; do
-    check "package owns $file" dpkg -S "$file"
-done
 check "kardelo-cli is found on PATH in /usr/bin" test "$(command -v kardelo-cli)" = /usr/bin/kardelo-cli
 check "kardelo-cli --help prints the usage" bash -c 'kardelo-cli --help | grep -q "^Aufruf:"'
 check "kardelo-cli drives lists the drives" kardelo-cli drives
-check "kardelo-cli drives --json is a JSON array" bash -c 'kardelo-cli drives --json | jq -e "type == \"array\""'
 
 # A user's own data folder, so no earlier log decides anything.
 export HOME=$work/home
