@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
-# Sets up everything Kardelo needs on Debian 12, builds it and then either runs it or runs the
-# whole test suite.
+# Sets up everything Kardelo needs on Debian 12, builds it and then runs it, runs the whole
+# test suite or makes the Debian package.
 #
 #   ./kardelo.sh run                       the program's window
 #   ./kardelo.sh run single /media/anna/STICK [--size MB] [--block KB] [--json]
 #   ./kardelo.sh run multi|drives ...      the command-line front end
 #   ./kardelo.sh test
+#   ./kardelo.sh package                   the Debian package, in build-package/
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-          qt6-translations-l10n fonts-liberation fonts-wine
-          jq e2fsprogs util-linux mount dosfstools fusefat pkg-config libfuse3-dev fuse3)
+# What the program needs at run time is one list, shared with the package's dependencies.
+mapfile -t runtime_packages < <(grep -E '^[a-z0-9]' "$here/packaging/runtime-packages.txt")
+packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools "${runtime_packages[@]}"
+          jq e2fsprogs util-linux mount dosfstools fusefat pkg-config libfuse3-dev fuse3
+          librsvg2-bin gzip dpkg-dev file desktop-file-utils appstream groff-base)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -39,7 +42,7 @@ build() {
 }
 
 usage() {
-    sed -n '2,8p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+    sed -n '2,9p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
     exit 2
 }
 
@@ -65,6 +68,17 @@ test)
     (cd "$here/build-asan" &&
         ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
             ctest --output-on-failure -j "$jobs")
+    ;;
+package)
+    install_packages
+    rm -f "$here"/build-package/kardelo_*.deb
+    build "$here/build-package" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+        -DKARDELO_BUILD_TESTS=OFF
+    (cd "$here/build-package" && cpack -G DEB >cpack.log) || {
+        cat "$here/build-package/cpack.log" >&2
+        exit 1
+    }
+    ls "$here"/build-package/kardelo_*.deb
     ;;
 *)
     usage

@@ -25,6 +25,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kardelo"));
     kardelo::installGermanQtTexts(application);
+    QGuiApplication::setDesktopFileName(QStringLiteral(KARDELO_APP_ID));
     kardelo::frmSpeedTest window;
 
     // A session that ends, or a kill from a terminal, closes the window the usual way: a running

@@ -108,6 +108,9 @@ int main(int argc, char* argv[])
     std::setlocale(LC_ALL, "");
     // The results log lives in the program folder, which needs the application's path.
     QCoreApplication application(argc, argv);
+    // The installed program's per-user data folder is named after the application: the same
+    // one as the window's, so both share one log.
+    QCoreApplication::setApplicationName(QStringLiteral("kardelo"));
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

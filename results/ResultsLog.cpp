@@ -64,12 +64,21 @@ void defaultWarning(QWidget* parent, const QString& text)
     box.exec();
 }
 
+// Root may write into /usr/bin, but an installed program never leaves files beside itself.
+bool isInstalledFolder(const QString& folder)
+{
+    const QString installed =
+        QFileInfo(QStringLiteral(KARDELO_INSTALLED_BINDIR)).canonicalFilePath();
+    return !installed.isEmpty() && QFileInfo(folder).canonicalFilePath() == installed;
+}
+
 } // namespace
 
 QString programFolder()
 {
     const QString exeFolder = QCoreApplication::applicationDirPath();
-    if (!exeFolder.isEmpty() && ::access(nativePath(exeFolder).constData(), W_OK) == 0)
+    if (!exeFolder.isEmpty() && !isInstalledFolder(exeFolder) &&
+        ::access(nativePath(exeFolder).constData(), W_OK) == 0)
         return exeFolder.endsWith(QLatin1Char('/')) ? exeFolder : exeFolder + QLatin1Char('/');
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(data);
