@@ -34,12 +34,6 @@ public:
     }
 };
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class tst_Screenshot : public QObject {
@@ -153,21 +147,6 @@ private slots:
                                 "2. Sie besitzen nicht die erforderlichen Rechte um in diesen "
                                 "Ordner zu schreiben."));
         QDir(folder).removeRecursively();
-    }
-
-    void plantedLinkAtBmpIsNotFollowed()
-    {
-        const QString victim = m_dir.filePath(QStringLiteral("victim.txt"));
-        {
-            QFile file(victim);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("keep");
-        }
-        QVERIFY(QFile::link(victim, m_dir.filePath(QStringLiteral("USB.bmp"))));
-
-        TakeScreenshot(m_window, QStringLiteral("USB"), m_dir.path(), hook());
-
-        QCOMPARE(contents(victim), QByteArray("keep"));
     }
 
     void clickDuringPauseStartsNoSecondExport()
