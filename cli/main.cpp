@@ -99,7 +99,7 @@ bool saveResult(cli::ConsoleWindow& window, const cli::Options& options, TestKin
     const QString executableFolder = QCoreApplication::applicationDirPath();
     if (QFileInfo(folder) != QFileInfo(executableFolder))
         print(stderr, QStringLiteral("kardelo-cli: Der Programmordner %1 ist nicht beschreibbar, "
-                                     "die Protokolldatei gehört nach %2.\n")
+                                     "die Protokolldatei liegt deshalb in %2.\n")
                           .arg(executableFolder, folder));
     QString reason = PosixFileSystem::instance().errorText(saved.error);
     if (saved.error == 0) {
