@@ -61,7 +61,6 @@ private slots:
         QTest::addColumn<QString>("error"); // empty: any text will do
         const QString file = m_dir.filePath("file");
         QFile(file).open(QIODevice::WriteOnly);
-        const QString missing = m_dir.filePath("missing");
         QTest::newRow("nothing") << QStringList{} << "";
         QTest::newRow("unknown test") << QStringList{"fast", "/mnt"} << "";
         QTest::newRow("no path") << QStringList{"single"} << "";
@@ -72,15 +71,6 @@ private slots:
         QTest::newRow("path for drives") << QStringList{"drives", "/"} << "";
         QTest::newRow("save without name") << QStringList{"multi", "/", "--save"} << "";
         QTest::newRow("other options for log") << QStringList{"log", "--all"} << "";
-        QTest::newRow("size 2048") << QStringList{"single", "/", "--size", "2048"}
-                                   << "--size muss zwischen 1 und 2047 MByte liegen, nicht 2048.";
-        QTest::newRow("block 8192") << QStringList{"single", "/", "--block", "8192"}
-                                    << "--block muss zwischen 1 und 4096 KByte liegen, nicht 8192.";
-        QTest::newRow("no whole block")
-            << QStringList{"single", "/", "--size", "1", "--block", "4096"}
-            << "Die Testdatei (1 MByte) muss mindestens einen ganzen Block (4096 KByte) fassen.";
-        QTest::newRow("path missing") << QStringList{"multi", missing}
-                                      << QStringLiteral("Den PFAD %1 gibt es nicht.").arg(missing);
         QTest::newRow("path is a file") << QStringList{"single", file}
                                         << QStringLiteral("Der PFAD %1 ist kein Ordner.").arg(file);
     }

@@ -218,17 +218,6 @@ private slots:
         }
         QCOMPARE(fromJson, records);
     }
-
-    void saveGoesToTheLogTheViewerReads()
-    {
-        QFile::remove(logPath());
-        const Run run = cli({"single", m_medium.path(), "--size", "16", "--save", "Stick 1"});
-        QCOMPARE(run.exitCode, 0);
-        const Run log = cli({"log"});
-        QCOMPARE(log.out.count(u'\n'), 15); // the seed and the new record
-        QVERIFY(log.out.section(u'\n', 14, 14).startsWith(QStringLiteral("Stick 1|")));
-        QCOMPARE(frmProtokoll(logPath()).ListView1().ItemCount(), 15);
-    }
 };
 
 QTEST_MAIN(tst_CommandLine)

@@ -179,6 +179,8 @@ private slots:
     {
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("png"); // empty: no screenshot at all
+        QTest::newRow("blanks, other characters kept")
+            << " Generic  Flash (8GB)" << QStringLiteral("_Generic__Flash_(8GB).png");
         QTest::newRow("steps out of the folder")
             << "../../victim" << QStringLiteral(".._.._victim.png");
         QTest::newRow("absolute path") << "/tmp/x y" << QStringLiteral("_tmp_x_y.png");

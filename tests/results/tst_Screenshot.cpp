@@ -84,23 +84,6 @@ private slots:
                  QStringLiteral("ScreenShot wurde als \"USB_DISK.png\" gespeichert!"));
     }
 
-    void fileNameReplacesBlanksOnly_data()
-    {
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<QString>("file");
-        QTest::newRow("inner and outer blanks")
-            << QStringLiteral(" Generic  Flash ") << QStringLiteral("_Generic__Flash_.png");
-        QTest::newRow("other characters kept") << QStringLiteral("SanDisk-Cruzer.v2 (8GB)")
-                                               << QStringLiteral("SanDisk-Cruzer.v2_(8GB).png");
-    }
-    void fileNameReplacesBlanksOnly()
-    {
-        QFETCH(QString, device);
-        QFETCH(QString, file);
-        TakeScreenshot(m_window, device, m_dir.path() + QLatin1Char('/'), hook());
-        QCOMPARE(files(), QStringList{file});
-    }
-
     void noDeviceNameDoesNothing()
     {
         const ScreenshotResult result = TakeScreenshot(m_window, QString(), m_dir.path(), hook());

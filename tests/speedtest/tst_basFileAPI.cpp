@@ -101,17 +101,6 @@ private slots:
         QVERIFY(FlushAndClose(m_files, again));
     }
 
-    void removingANameNeverTouchesWhatALinkPointsTo()
-    {
-        writeFile(path("target"), "precious");
-        QVERIFY(QFile::link(path("target"), path("link")));
-        DriveRoot drive(m_files, m_dir.path() + QLatin1Char('/'));
-        QVERIFY(drive.fileExists(path("link")));
-        drive.removeFile(path("link"));
-        QVERIFY(!drive.fileExists(path("link")));
-        QCOMPARE(readFile(path("target")), QByteArray("precious"));
-    }
-
     void transferOffTheSectorGridFails()
     {
         const FileHandle handle = OpenForWrite(m_files, path("d"));
