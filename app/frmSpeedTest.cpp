@@ -11,6 +11,7 @@
 #include "Screenshot.h"
 #include "SettingsLists.h"
 #include "SingleFileTest.h"
+#include "TestFiles.h"
 #include "TestMessages.h"
 #include "frmInfo.h"
 #include "frmProtokoll.h"
@@ -232,10 +233,7 @@ void frmSpeedTest::shutDown()
     FileSystem& files = m_environment.platform.fileSystem;
     contain([&] { closeIfOpen(files, m_state.writeHandle); });
     contain([&] { closeIfOpen(files, m_state.readHandle); });
-    contain([&] {
-        if (!m_state.testFileName.isEmpty() && files.pathStatus(m_state.testFileName).exists)
-            files.remove(m_state.testFileName);
-    });
+    removeLeftTestFile(files, m_state.testFileName);
     contain([] { CloseLogViewer(); });
     contain([] { CloseInfo(); });
     contain([&] { UnregisterDeviceChange(registerWindow(this)); });

@@ -1,11 +1,14 @@
 // Kardelo: how fast does a USB stick or memory card really write and read?
 
 #include "DesktopSetup.h"
+#include "Version.h"
 #include "frmSpeedTest.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +25,13 @@ void onTerminate(int)
 
 int main(int argc, char* argv[])
 {
+    // Answered before the application connects to a display, so it works on any terminal.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kardelo %s\n", kardelo::Version);
+            return 0;
+        }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kardelo"));
     kardelo::installGermanQtTexts(application);

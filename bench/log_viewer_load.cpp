@@ -3,6 +3,8 @@
 // platform. Aim: well under one second.
 
 #include "ListView.h"
+#include "LogFile.h"
+#include "PosixFileSystem.h"
 #include "frmProtokoll.h"
 
 #include <QApplication>
@@ -17,9 +19,22 @@ using namespace kardelo;
 
 namespace {
 
-constexpr int Records = 100'000;
+int Records = 100'000;
 
-QByteArray realisticLog()
+// Peak resident memory of the process so far, in MByte.
+double peakResidentMB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+
+// Written record by record, so the bench itself never holds the whole log.
+qint64 writeRealisticLog(QFile& file)
 {
     const QLocale german(QLocale::German, QLocale::Germany);
     static const char* const names[] = {
@@ -27,8 +42,7 @@ QByteArray realisticLog()
         "SD-Card HAMA 128MB", "Kingston DataTraveler G3 1.00", "Paradies-NoName-8GB"};
     static const char* const sizes[] = {"  16", "  32", "  64", " 128", " 256", " 512"};
     const QDateTime start(QDate(2007, 12, 27), QTime(9, 36, 4));
-    QByteArray log;
-    log.reserve(Records * 90);
+    qint64 written = 0;
     for (int i = 0; i < Records; ++i) {
         const bool multi = i % 2 == 1;
         const QString record =
@@ -42,9 +56,12 @@ QByteArray realisticLog()
                 .arg(german.toString(qlonglong(122912) << (i % 7)))
                 .arg(german.toString(start.addSecs(qint64(i) * 3607),
                                      QStringLiteral("dd.MM.yyyy HH:mm:ss")));
-        log += record.toLatin1() + "\r\n";
+        const QByteArray line = record.toLatin1() + "\r\n";
+        if (file.write(line) != line.size())
+            return -1;
+        written += line.size();
     }
-    return log;
+    return written;
 }
 
 } // namespace
@@ -54,16 +71,29 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc > 1)
+        Records = std::max(1, QByteArray(argv[1]).toInt());
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("protokoll.dat"));
     QFile file(path);
-    const QByteArray log = realisticLog();
-    if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(log) != log.size()) {
+    const qint64 logBytes =
+        dir.isValid() && file.open(QIODevice::WriteOnly) ? writeRealisticLog(file) : -1;
+    if (logBytes < 0) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;
     }
     file.close();
+    const double peakBefore = peakResidentMB();
+
+    // The one reader alone, as `kardelo-cli log` uses it: it never holds the log as a whole.
+    QElapsedTimer readTimer;
+    readTimer.start();
+    int records = 0;
+    results::readLog(PosixFileSystem::instance(), path,
+                     [&](const results::LogRecord&) { ++records; });
+    std::printf("%-34s %10.3f ms, %d records, peak resident %.1f MB\n", "reader alone",
+                double(readTimer.nsecsElapsed()) / 1e6, records, peakResidentMB());
 
     QElapsedTimer timer;
     timer.start();
@@ -76,8 +106,10 @@ int main(int argc, char* argv[])
     if (!QTest::qWaitForWindowExposed(viewer))
         std::fprintf(stderr, "viewer not exposed\n");
 
-    std::printf("log viewer: %d records, %.1f MB, %d rows shown\n", Records,
-                double(log.size()) / 1e6, viewer->ListView1().ItemCount());
+    std::printf("log viewer: %d records, %.1f MB, %d rows shown\n", Records, double(logBytes) / 1e6,
+                viewer->ListView1().ItemCount());
+    std::printf("%-34s %10.1f MB (before the load: %.1f MB)\n", "peak resident memory",
+                peakResidentMB(), peakBefore);
     std::printf("%-34s %10.3f ms\n", "load (read, parse, fill)", double(loaded) / 1e6);
     std::printf("%-34s %10.3f ms\n", "load + first paint", double(painted) / 1e6);
     std::printf("pictures painted by show: %d\n", viewer->ListView1().PaintCount() - paintsBefore);

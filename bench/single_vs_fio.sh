@@ -61,7 +61,7 @@ kardelo_run() {
         jq -r '.messages[]?.text' "$out" >&2 2>/dev/null || tail -5 "$work/kardelo.err" >&2
         return 1
     fi
-    jq -r '"\(.bytes / (.writeMilliseconds / 1000)) \(.bytes / (.readMilliseconds / 1000))"' "$out"
+    jq -r '"\(.writeBytesPerSecond) \(.readBytesPerSecond)"' "$out"
 }
 
 # fio_job RW BLOCK_KB: prints the bytes per second of one fio job on the shared file.

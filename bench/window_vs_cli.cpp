@@ -36,8 +36,7 @@ Speeds windowRun(frmSpeedTest& window, int sizeMB, int blockKB)
     const RunReport& report = window.lastReport();
     if (!report.completed)
         return {};
-    const auto bytes = static_cast<double>(report.bytes);
-    return {bytes / (report.writeMilliseconds / 1000), bytes / (report.readMilliseconds / 1000)};
+    return {report.writeBytesPerSecond, report.readBytesPerSecond};
 }
 
 Speeds cliRun(const QString& cli, const QString& dir, int sizeMB, int blockKB)
@@ -48,9 +47,8 @@ Speeds cliRun(const QString& cli, const QString& dir, int sizeMB, int blockKB)
                    QStringLiteral("--block"), QString::number(blockKB), QStringLiteral("--json")});
     process.waitForFinished(-1);
     const QJsonObject json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-    const double bytes = json.value(QStringLiteral("bytes")).toDouble();
-    return {bytes / (json.value(QStringLiteral("writeMilliseconds")).toDouble() / 1000),
-            bytes / (json.value(QStringLiteral("readMilliseconds")).toDouble() / 1000)};
+    return {json.value(QStringLiteral("writeBytesPerSecond")).toDouble(),
+            json.value(QStringLiteral("readBytesPerSecond")).toDouble()};
 }
 
 } // namespace

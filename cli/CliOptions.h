@@ -6,11 +6,11 @@
 
 namespace kardelo::cli {
 
-enum class Command { SingleFile, MultiFile, Drives, Log, Help };
+enum class Command { SingleFile, MultiFile, Drives, Log, Help, Version };
 
 struct Options {
     Command command = Command::Help;
-    QString drive;         // the directory to test, without a trailing "/" (except "/")
+    QString drive;         // the folder to test, without a trailing "/" (except "/")
     QString fileSizeText;  // as the file-size list would show it, " 128"
     QString blockSizeText; // as the block-size list would show it, " 256"
     bool json = false;
@@ -22,7 +22,8 @@ struct ParseResult {
     QString error; // why the arguments were refused, when options is empty
 };
 
-// Arguments without the program name.
+// Arguments without the program name. Sizes out of range and a PATH that is no folder are
+// refused here, before any test starts.
 ParseResult parseArguments(const QStringList& arguments);
 QString usageText();
 

@@ -34,17 +34,29 @@ QByteArray jsonReport(const RunReport& report, const ConsoleWindow& window, bool
 {
     const bool single = report.kind == TestKind::SingleFile;
     const ResultLabels labels = labelsOf(report.kind);
+    const QString transfers = single ? QStringLiteral("blocks") : QStringLiteral("files");
+    const auto number = [](std::int64_t value) { return static_cast<double>(value); };
+    // "bytes" and "blocks" / "files" are what was written, "...Read" what was read back: after
+    // an early end that is what actually moved, not what was planned.
     QJsonObject json{
         {QStringLiteral("test"), single ? QStringLiteral("single") : QStringLiteral("multi")},
         {QStringLiteral("state"), report.completed ? QStringLiteral("completed")
                                   : interrupted    ? QStringLiteral("interrupted")
                                                    : QStringLiteral("aborted")},
-        {QStringLiteral("bytes"), static_cast<double>(report.bytes)},
-        {single ? QStringLiteral("blocks") : QStringLiteral("files"), report.transfers},
+        {QStringLiteral("bytes"), number(report.writtenBytes)},
+        {transfers, report.writtenTransfers},
+        {QStringLiteral("bytesRead"), number(report.readBytes)},
+        {transfers + QStringLiteral("Read"), report.readTransfers},
+        {QStringLiteral("plannedBytes"), number(report.plannedBytes)},
+        {QStringLiteral("planned") + (single ? QStringLiteral("Blocks") : QStringLiteral("Files")),
+         report.plannedTransfers},
+        {QStringLiteral("bytesPerMByte"), number(report.bytesPerMByte)},
         {QStringLiteral("writeMilliseconds"), report.writeMilliseconds},
         {QStringLiteral("readMilliseconds"), report.readMilliseconds},
         {QStringLiteral("writeMBps"), report.writeMBps},
         {QStringLiteral("readMBps"), report.readMBps},
+        {QStringLiteral("writeBytesPerSecond"), report.writeBytesPerSecond},
+        {QStringLiteral("readBytesPerSecond"), report.readBytesPerSecond},
         {QStringLiteral("writeTimeText"), window.text(labels.writeTime)},
         {QStringLiteral("writeSpeedText"), window.text(labels.writeSpeed)},
         {QStringLiteral("readTimeText"), window.text(labels.readTime)},

@@ -5,21 +5,27 @@
 #include "ConsoleWindow.h"
 #include "ControlNames.h"
 #include "DriveList.h"
+#include "LogListing.h"
 #include "MultiFileTest.h"
 #include "Platform.h"
+#include "PosixFileSystem.h"
 #include "ResultsLog.h"
 #include "SingleFileTest.h"
 #include "Summary.h"
+#include "Version.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
+#include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <sys/stat.h>
 
 using namespace kardelo;
 
@@ -66,18 +72,6 @@ int listDrives(bool json)
     return 0;
 }
 
-int printLog()
-{
-    QFile log(results::logFilePath());
-    if (!log.open(QIODevice::ReadOnly)) {
-        print(stderr, results::logMissingText() + QLatin1Char('\n'));
-        return 1;
-    }
-    for (const QString& record : results::validRecords(log.readAll()))
-        print(stdout, record + QLatin1Char('\n'));
-    return 0;
-}
-
 // Appends the record as the window's "Sa&ve" would, with the name given instead of prompted.
 bool saveResult(cli::ConsoleWindow& window, const cli::Options& options, TestKind kind)
 {
@@ -92,13 +86,32 @@ bool saveResult(cli::ConsoleWindow& window, const cli::Options& options, TestKin
     result.testFileCount = window.testState().testFileCount;
     result.totalSizeText = window.text(controls::Label33);
     results::prot_dump(); // as the window's start-up would have done
-    const results::SaveOutcome outcome = results::appendTestResult(result, *options.saveName);
-    if (outcome == results::SaveOutcome::AccessRefused)
+    const results::SaveResult saved = results::appendTestResult(result, *options.saveName);
+    if (saved.outcome == results::SaveOutcome::Written ||
+        saved.outcome == results::SaveOutcome::NothingToSave)
+        return true;
+    if (saved.outcome == results::SaveOutcome::AccessRefused)
         print(stderr,
               results::writeErrorText().replace(QLatin1String("\r\n"), QLatin1String("\n")) +
                   QLatin1Char('\n'));
-    return outcome == results::SaveOutcome::Written ||
-           outcome == results::SaveOutcome::NothingToSave;
+    // Where it tried and why it failed: the window's message names neither.
+    const QString folder = QFileInfo(saved.path).path();
+    const QString executableFolder = QCoreApplication::applicationDirPath();
+    if (QFileInfo(folder) != QFileInfo(executableFolder))
+        print(stderr, QStringLiteral("kardelo-cli: Der Programmordner %1 ist nicht beschreibbar, "
+                                     "die Protokolldatei liegt deshalb in %2.\n")
+                          .arg(executableFolder, folder));
+    QString reason = PosixFileSystem::instance().errorText(saved.error);
+    if (saved.error == 0) {
+        reason = QStringLiteral("die Größe des Datenträgers ist unbekannt");
+    } else if (saved.error == ENOENT && !QFileInfo(folder).isDir()) {
+        const int made = ::mkdir(QFile::encodeName(folder).constData(), 0777) == 0 ? 0 : errno;
+        reason = QStringLiteral("der Ordner kann nicht angelegt werden: ") +
+                 PosixFileSystem::instance().errorText(made ? made : ENOENT);
+    }
+    print(stderr, QStringLiteral("kardelo-cli: Das Ergebnis wurde nicht in %1 eingetragen: %2\n")
+                      .arg(saved.path, reason));
+    return false;
 }
 
 } // namespace
@@ -126,10 +139,14 @@ int main(int argc, char* argv[])
         print(stdout, cli::usageText());
         return 0;
     }
+    if (options.command == cli::Command::Version) {
+        std::printf("kardelo-cli %s\n", Version);
+        return 0;
+    }
     if (options.command == cli::Command::Drives)
         return listDrives(options.json);
     if (options.command == cli::Command::Log)
-        return printLog();
+        return cli::listLog(results::logFilePath(), options.json, stdout, stderr);
 
     installInterruptHandler();
     cli::ConsoleWindow window(options.drive, stderr);

@@ -26,13 +26,13 @@ void DriveRoot::ensureReachable() const
         throw RuntimeError(ErrorCode::BadFileNameOrNumber, m_root);
 }
 
-bool DriveRoot::fileExists(const QString& path) const
+EntryKind DriveRoot::entryAt(const QString& path) const
 {
     ensureReachable();
     const PathStatus status = m_fileSystem.pathStatus(path);
     if (status.error != 0)
         throw RuntimeError(ErrorCode::BadFileNameOrNumber, m_fileSystem.errorText(status.error));
-    return status.exists;
+    return status.exists ? status.kind : EntryKind::None;
 }
 
 void DriveRoot::removeFile(const QString& path) const

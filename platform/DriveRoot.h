@@ -23,8 +23,9 @@ public:
     // Throws the drive-access error when the drive cannot be reached.
     void ensureReachable() const;
     bool isReachable() const noexcept;
-    // Does a file (or link) of that full path exist? Never follows a link.
-    bool fileExists(const QString& path) const;
+    // What sits at that full path (EntryKind::None: nothing). Never follows a link.
+    EntryKind entryAt(const QString& path) const;
+    bool fileExists(const QString& path) const { return entryAt(path) != EntryKind::None; }
     // Deletes the file (a link itself, not its target). Throws the drive-access error when the
     // drive is gone, else RuntimeError(PathFileAccessError / PermissionDenied / FileNotFound).
     void removeFile(const QString& path) const;

@@ -23,13 +23,32 @@ QByteArray native(const QString& path)
     return QFile::encodeName(path);
 }
 
-int retryOnInterrupt(auto call)
+// Never through a link at the name, never waiting for a FIFO's other end (O_NONBLOCK has no
+// effect on a regular file). No retry after EINTR: here only an abort request interrupts an
+// open, and a retried open would not see it.
+OpenResult openName(const QString& path, int flags, bool regularOnly)
 {
-    int result;
-    do {
-        result = call();
-    } while (result == -1 && errno == EINTR);
-    return result;
+    const int fd =
+        ::open(native(path).constData(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd == -1)
+        return {InvalidHandle, errno};
+    struct stat info {};
+    if (regularOnly && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(fd);
+        return {InvalidHandle, NotARegularFile};
+    }
+    return {fd, 0};
+}
+
+EntryKind kindOf(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return EntryKind::RegularFile;
+    if (S_ISDIR(mode))
+        return EntryKind::Directory;
+    if (S_ISLNK(mode))
+        return EntryKind::SymbolicLink;
+    return EntryKind::Other;
 }
 
 } // namespace
@@ -44,30 +63,33 @@ PosixFileSystem& PosixFileSystem::instance()
 
 OpenResult PosixFileSystem::openDirect(const QString& path, OpenMode mode)
 {
-    const QByteArray name = native(path);
-    // No O_TRUNC here: the file is truncated only once we hold the lock, so a file that
-    // another run still has open is never cut short under it.
-    const int flags = O_DIRECT | O_NOFOLLOW | O_CLOEXEC |
-                      (mode == OpenMode::CreateForWrite ? O_WRONLY | O_CREAT : O_RDONLY);
-    const int fd = retryOnInterrupt([&] { return ::open(name.constData(), flags, 0666); });
-    if (fd == -1)
-        return {InvalidHandle, errno};
-
+    // For writing, always a file this open creates: whatever sat at the name (a hard link to
+    // someone's file, another run's file) must have been removed first, or the open fails.
+    const bool writing = mode == OpenMode::CreateForWrite;
+    const OpenResult opened =
+        openName(path, O_DIRECT | (writing ? O_WRONLY | O_CREAT | O_EXCL : O_RDONLY), !writing);
+    if (opened.handle == InvalidHandle)
+        return opened;
     // Exclusivity: a second open of the same file, by us or another cooperating program,
     // fails while this handle lives. File systems without flock support still get the open.
-    if (retryOnInterrupt([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) == -1 &&
-        errno == EWOULDBLOCK) {
-        const int error = errno;
-        ::close(fd);
-        return {InvalidHandle, error};
+    if (::flock(opened.handle, LOCK_EX | LOCK_NB) == -1 && errno == EWOULDBLOCK) {
+        ::close(opened.handle);
+        return {InvalidHandle, EWOULDBLOCK};
     }
-    if (mode == OpenMode::CreateForWrite &&
-        retryOnInterrupt([&] { return ::ftruncate(fd, 0); }) == -1) {
-        const int error = errno;
-        ::close(fd);
-        return {InvalidHandle, error};
-    }
-    return {fd, 0};
+    return opened;
+}
+
+OpenResult PosixFileSystem::openFile(const QString& path, FileAccess access)
+{
+    int flags = O_RDONLY;
+    if (access == FileAccess::Append)
+        flags = O_WRONLY | O_APPEND;
+    else if (access == FileAccess::CreateNew)
+        flags = O_WRONLY | O_CREAT | O_EXCL;
+    OpenResult opened = openName(path, flags, access != FileAccess::CreateNew);
+    if (opened.error == ELOOP)
+        opened.error = NotARegularFile;
+    return opened;
 }
 
 TransferResult PosixFileSystem::write(FileHandle handle, const std::byte* data, std::size_t count)
@@ -77,11 +99,12 @@ TransferResult PosixFileSystem::write(FileHandle handle, const std::byte* data, 
         written = ::write(handle, data, count);
     } while (written == -1 && errno == EINTR);
     if (written == -1)
-        return {false, errno};
-    // A short direct write means the medium ran out of room part-way.
+        return {false, errno, 0};
+    // Part of a block: the medium stopped taking data (pulled out, full, failing); which of
+    // them the next call would tell, so this one says only what happened.
     if (static_cast<std::size_t>(written) != count)
-        return {false, ENOSPC};
-    return {true, 0};
+        return {false, ShortTransfer, static_cast<std::size_t>(written)};
+    return {true, 0, count};
 }
 
 TransferResult PosixFileSystem::read(FileHandle handle, std::byte* data, std::size_t count)
@@ -91,16 +114,17 @@ TransferResult PosixFileSystem::read(FileHandle handle, std::byte* data, std::si
         got = ::read(handle, data, count);
     } while (got == -1 && errno == EINTR);
     if (got == -1)
-        return {false, errno};
+        return {false, errno, 0};
     if (static_cast<std::size_t>(got) != count)
-        return {false, EIO};
-    return {true, 0};
+        return {false, ShortTransfer, static_cast<std::size_t>(got)};
+    return {true, 0, count};
 }
 
-void PosixFileSystem::flush(FileHandle handle)
+int PosixFileSystem::flush(FileHandle handle)
 {
-    if (handle >= 0)
-        ::fdatasync(handle);
+    if (handle < 0)
+        return EBADF;
+    return ::fdatasync(handle) == 0 ? 0 : errno;
 }
 
 bool PosixFileSystem::close(FileHandle handle)
@@ -111,12 +135,32 @@ bool PosixFileSystem::close(FileHandle handle)
     return ::close(handle) == 0 || errno == EINTR;
 }
 
+std::optional<FileIdentity> PosixFileSystem::identity(FileHandle handle)
+{
+    struct stat info {};
+    if (::fstat(handle, &info) != 0)
+        return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                        static_cast<std::uint64_t>(info.st_ino),
+                        static_cast<std::uint64_t>(info.st_nlink)};
+}
+
+int PosixFileSystem::setWritable(FileHandle handle, bool writable)
+{
+    struct stat info {};
+    if (::fstat(handle, &info) != 0)
+        return errno;
+    const mode_t mode =
+        writable ? (info.st_mode | S_IWUSR) : (info.st_mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH));
+    return ::fchmod(handle, mode & 07777) == 0 ? 0 : errno;
+}
+
 PathStatus PosixFileSystem::pathStatus(const QString& path)
 {
     struct stat info {};
     if (::lstat(native(path).constData(), &info) == 0)
-        return {true, 0};
-    return {false, errno == ENOENT ? 0 : errno};
+        return {true, 0, kindOf(info.st_mode)};
+    return {false, errno == ENOENT ? 0 : errno, EntryKind::None};
 }
 
 DirectoryStatus PosixFileSystem::directoryStatus(const QString& path)
@@ -130,6 +174,32 @@ DirectoryStatus PosixFileSystem::directoryStatus(const QString& path)
 int PosixFileSystem::remove(const QString& path)
 {
     return ::unlink(native(path).constData()) == 0 ? 0 : errno;
+}
+
+bool PosixFileSystem::isLockedByAnother(const QString& path)
+{
+    const OpenResult opened = openName(path, O_RDONLY, true);
+    if (opened.handle == InvalidHandle)
+        return false;
+    // A shared lock is refused only while someone holds the exclusive one a test file's open
+    // takes; closing the probe drops it again at once.
+    const bool held = ::flock(opened.handle, LOCK_SH | LOCK_NB) == -1 && errno == EWOULDBLOCK;
+    ::close(opened.handle);
+    return held;
+}
+
+OpenResult PosixFileSystem::lockFolder(const QString& path)
+{
+    // The folder itself may be reached through a link (a mount point's alias): it is ours to
+    // test, unlike whatever sits at one of our file names.
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd == -1)
+        return {InvalidHandle, errno};
+    if (::flock(fd, LOCK_EX | LOCK_NB) == -1 && errno == EWOULDBLOCK) {
+        ::close(fd);
+        return {InvalidHandle, EWOULDBLOCK};
+    }
+    return {fd, 0};
 }
 
 std::optional<DiskSpace> PosixFileSystem::diskSpace(const QString& path)
@@ -171,6 +241,10 @@ std::uint32_t PosixFileSystem::logicalBlockSize(unsigned major, unsigned minor) 
 
 QString PosixFileSystem::errorText(int error)
 {
+    if (error == NotARegularFile)
+        return QStringLiteral("keine gewöhnliche Datei (ein Link, Ordner, FIFO oder Gerät)");
+    if (error == ShortTransfer)
+        return QStringLiteral("nur ein Teil der Daten wurde übertragen");
     return QString::fromLocal8Bit(::strerror(error));
 }
 

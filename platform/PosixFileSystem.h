@@ -10,14 +10,19 @@ public:
     explicit PosixFileSystem(QString sysfsRoot = QStringLiteral("/sys"));
 
     OpenResult openDirect(const QString& path, OpenMode mode) override;
+    OpenResult openFile(const QString& path, FileAccess access) override;
     TransferResult write(FileHandle handle, const std::byte* data, std::size_t count) override;
     TransferResult read(FileHandle handle, std::byte* data, std::size_t count) override;
-    void flush(FileHandle handle) override;
+    int flush(FileHandle handle) override;
     bool close(FileHandle handle) override;
+    std::optional<FileIdentity> identity(FileHandle handle) override;
+    int setWritable(FileHandle handle, bool writable) override;
 
     PathStatus pathStatus(const QString& path) override;
     DirectoryStatus directoryStatus(const QString& path) override;
     int remove(const QString& path) override;
+    bool isLockedByAnother(const QString& path) override;
+    OpenResult lockFolder(const QString& path) override;
     std::optional<DiskSpace> diskSpace(const QString& path) override;
     std::uint32_t directIoAlignment(const QString& path) override;
     QString errorText(int error) override;

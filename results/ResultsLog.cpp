@@ -3,6 +3,7 @@
 #include "DriveList.h"
 #include "ListView.h"
 #include "NamePrompt.h"
+#include "PosixFileSystem.h"
 #include "RuntimeError.h"
 
 #include <QCoreApplication>
@@ -11,10 +12,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStandardPaths>
-#include <array>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 // Outside any namespace, as the macro requires.
@@ -31,20 +29,21 @@ namespace kardelo::results {
 
 namespace {
 
-// Windows-1252 bytes 0x80..0x9F; 0 marks the five bytes the code page leaves undefined.
-constexpr std::array<char16_t, 32> HighControls = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
 QByteArray nativePath(const QString& path)
 {
     return QFile::encodeName(path);
 }
 
+QString withSlash(const QString& folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// The cases the write-error message names: a write-protected folder, missing rights, and
+// something at the log's name that is not the log.
 bool isAccessRefused(int error)
 {
-    return error == EACCES || error == EPERM || error == EROFS;
+    return error == EACCES || error == EPERM || error == EROFS || error == NotARegularFile;
 }
 
 QString messageTitle()
@@ -74,15 +73,31 @@ bool isInstalledFolder(const QString& folder)
 
 } // namespace
 
+QString sharedDataFolder()
+{
+    // Named explicitly: the application's own name differs between the window and the
+    // command line, and so would a folder derived from it.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty())
+        return {};
+    return withSlash(data) + QLatin1String(DataFolderName) + QLatin1Char('/');
+}
+
+QString programFolderFor(const QString& executableFolder)
+{
+    if (!executableFolder.isEmpty() && !isInstalledFolder(executableFolder) &&
+        ::access(nativePath(executableFolder).constData(), W_OK) == 0)
+        return withSlash(executableFolder);
+    const QString data = sharedDataFolder();
+    if (data.isEmpty())
+        return withSlash(executableFolder);
+    QDir().mkpath(data);
+    return data;
+}
+
 QString programFolder()
 {
-    const QString exeFolder = QCoreApplication::applicationDirPath();
-    if (!exeFolder.isEmpty() && !isInstalledFolder(exeFolder) &&
-        ::access(nativePath(exeFolder).constData(), W_OK) == 0)
-        return exeFolder.endsWith(QLatin1Char('/')) ? exeFolder : exeFolder + QLatin1Char('/');
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
-    return data.endsWith(QLatin1Char('/')) ? data : data + QLatin1Char('/');
+    return programFolderFor(QCoreApplication::applicationDirPath());
 }
 
 QString logFilePath(const QString& folder)
@@ -104,27 +119,8 @@ QByteArray seedBytes()
 
 void prot_dump(const QString& folder)
 {
-    const QString path = logFilePath(folder);
-    const QByteArray native = nativePath(path);
-    struct stat info {};
-    if (::lstat(native.constData(), &info) == 0)
-        return;
-    const QByteArray seed = seedBytes();
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        qsizetype written = 0;
-        while (written < seed.size()) {
-            const ssize_t n = ::write(fd, seed.constData() + written,
-                                      static_cast<std::size_t>(seed.size() - written));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            written += n;
-        }
-        ::close(fd);
-    }
-    setLogWritable(path, false);
+    // Anything at the name, even a dangling link, counts as an existing log and is left alone.
+    createLog(PosixFileSystem::instance(), logFilePath(folder), seedBytes());
 }
 
 QString check_snap(const ListView& driveList)
@@ -201,110 +197,28 @@ std::optional<QString> buildRecord(const TestResult& result, const QString& name
     return fields.join(QLatin1Char('|'));
 }
 
-QByteArray toWindows1252(const QString& text)
+SaveResult appendTestResult(const TestResult& result, const QString& name, const SaveHooks& hooks)
 {
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (const char32_t code : text.toUcs4()) {
-        char byte = '?';
-        if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) {
-            byte = static_cast<char>(code);
-        } else {
-            for (std::size_t i = 0; i < HighControls.size(); ++i) {
-                const auto mapped =
-                    HighControls[i] ? char32_t{HighControls[i]} : char32_t(0x80 + i);
-                if (mapped == code) {
-                    byte = static_cast<char>(0x80 + i);
-                    break;
-                }
-            }
-        }
-        bytes.append(byte);
-    }
-    return bytes;
-}
-
-QString fromWindows1252(QByteArrayView bytes)
-{
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char byte : bytes) {
-        const auto value = static_cast<unsigned char>(byte);
-        const char16_t high = value >= 0x80 && value < 0xA0 ? HighControls[value - 0x80] : 0;
-        *out++ = QChar(high ? high : char16_t(value));
-    }
-    return text;
-}
-
-QStringList validRecords(const QByteArray& logBytes)
-{
-    QStringList records;
-    const QStringList lines = fromWindows1252(logBytes).split(QLatin1String("\r\n"));
-    for (const QString& line : lines)
-        if (line.size() > 10 && line.count(QLatin1Char('|')) == 6)
-            records << line;
-    return records;
-}
-
-int setLogWritable(const QString& path, bool writable)
-{
-    const QByteArray native = nativePath(path);
-    struct stat info {};
-    if (::stat(native.constData(), &info) != 0)
-        return errno;
-    const mode_t mode =
-        writable ? (info.st_mode | S_IWUSR) : (info.st_mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH));
-    return ::chmod(native.constData(), mode & 07777) == 0 ? 0 : errno;
-}
-
-int appendLine(const QString& path, const QByteArray& line)
-{
-    const int fd = ::open(nativePath(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    int error = 0;
-    qsizetype written = 0;
-    // One write carries the whole line; the loop only finishes a short write.
-    while (written < line.size()) {
-        const ssize_t n = ::write(fd, line.constData() + written,
-                                  static_cast<std::size_t>(line.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        written += n;
-    }
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    return error;
-}
-
-SaveOutcome appendTestResult(const TestResult& result, const QString& name, const SaveHooks& hooks)
-{
+    SaveResult saved{SaveOutcome::NothingToSave, logFilePath(hooks.folder), 0};
     if (name.isEmpty())
-        return SaveOutcome::NothingToSave;
-    const QString path = logFilePath(hooks.folder);
+        return saved;
     const QDateTime when = hooks.now ? hooks.now() : QDateTime::currentDateTime();
     const std::optional<QString> record = buildRecord(result, name, when);
-    if (!record)
-        return SaveOutcome::Failed;
-    const auto setWritable = hooks.setWritable ? hooks.setWritable : setLogWritable;
-    const auto append = hooks.append ? hooks.append : appendLine;
-
-    // A log deleted while the program runs fails here, so it is not recreated.
-    if (const int error = setWritable(path, true); error != 0)
-        return isAccessRefused(error) ? SaveOutcome::AccessRefused : SaveOutcome::Failed;
+    if (!record) {
+        saved.outcome = SaveOutcome::Failed;
+        return saved;
+    }
     if (record->isEmpty())
-        return SaveOutcome::NothingToSave;
-    if (const int error = append(path, toWindows1252(*record) + "\r\n"); error != 0)
-        return isAccessRefused(error) ? SaveOutcome::AccessRefused : SaveOutcome::Failed;
-    if (const int error = setWritable(path, false); error != 0)
-        return isAccessRefused(error) ? SaveOutcome::AccessRefused : SaveOutcome::Failed;
-    return SaveOutcome::Written;
+        return saved;
+    FileSystem& files = hooks.fileSystem ? *hooks.fileSystem : PosixFileSystem::instance();
+    // A log deleted while the program runs fails here, so it is not recreated.
+    saved.error = appendToLog(files, saved.path, toWindows1252(*record) + "\r\n");
+    if (saved.error == 0)
+        saved.outcome = SaveOutcome::Written;
+    else
+        saved.outcome =
+            isAccessRefused(saved.error) ? SaveOutcome::AccessRefused : SaveOutcome::Failed;
+    return saved;
 }
 
 bool SaveTestResult(QWidget* parent, const TestResult& result, const QString& suggestedName,
@@ -318,7 +232,7 @@ bool SaveTestResult(QWidget* parent, const TestResult& result, const QString& su
             hooks.prompt
                 ? hooks.prompt(parent, savePromptTitle(), savePromptText(), suggestedName)
                 : defaultPrompt(parent, savePromptTitle(), savePromptText(), suggestedName);
-        const SaveOutcome outcome = appendTestResult(result, name, hooks);
+        const SaveOutcome outcome = appendTestResult(result, name, hooks).outcome;
         if (outcome == SaveOutcome::AccessRefused) {
             if (hooks.warning)
                 hooks.warning(parent, writeErrorText());
@@ -354,13 +268,19 @@ QString writeErrorText()
 bool LogExists(const QString& folder)
 {
     bool exists = false;
-    contain([&] { exists = QFileInfo::exists(logFilePath(folder)); });
+    contain([&] { exists = PosixFileSystem::instance().pathStatus(logFilePath(folder)).exists; });
     return exists;
 }
 
 QString logMissingText()
 {
     return QStringLiteral("Die Protokolldatei \"protokoll.dat\"  wurde nicht gefunden.");
+}
+
+QString logNotRegularText()
+{
+    return QStringLiteral("Die Protokolldatei \"protokoll.dat\" ist keine gewöhnliche Datei "
+                          "(ein Link, Ordner, FIFO oder Gerät) und wird nicht gelesen.");
 }
 
 } // namespace kardelo::results

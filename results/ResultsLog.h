@@ -1,6 +1,8 @@
 #pragma once
 
+#include "FileSystem.h"
 #include "Formats.h"
+#include "LogFile.h"
 #include "TestState.h"
 
 #include <QByteArray>
@@ -25,8 +27,13 @@ namespace results {
 inline constexpr const char* LogFileName = "protokoll.dat";
 inline constexpr std::int64_t SeedSize = 1169;
 
-// The executable's folder with "/" appended; where that folder is not writable (an installed
-// program), the per-user data folder, created if need be.
+// The window and the command line keep one log: in the executable's folder (both executables
+// lie in one folder), or, where that folder is not writable (an installed program), in the one
+// per-user data folder of this name (~/.local/share/kardelo/), created if need be.
+inline constexpr const char* DataFolderName = "kardelo";
+QString sharedDataFolder();
+// The folder for the log and the screenshots, with "/" appended.
+QString programFolderFor(const QString& executableFolder);
 QString programFolder();
 // programFolder() + "protokoll.dat", or the log inside folder when one is given.
 QString logFilePath(const QString& folder = {});
@@ -66,16 +73,6 @@ std::optional<QString> buildRecord(const TestResult& result, const QString& name
                                    const QDateTime& when,
                                    const QLocale& locale = formats::userLocale());
 
-QByteArray toWindows1252(const QString& text); // "?" for characters outside the code page
-QString fromWindows1252(QByteArrayView bytes);
-
-// The lines the log viewer shows: longer than 10 characters and exactly seven fields.
-QStringList validRecords(const QByteArray& logBytes);
-
-// File operations of a save, returning 0 or the errno of the failure.
-int setLogWritable(const QString& path, bool writable);
-int appendLine(const QString& path, const QByteArray& line); // one write, then fsync
-
 enum class SaveOutcome {
     Written,       // the window disables "Sa&ve"
     NothingToSave, // empty name, or no test has run
@@ -83,21 +80,26 @@ enum class SaveOutcome {
     Failed,        // every other failure: silent
 };
 
+struct SaveResult {
+    SaveOutcome outcome = SaveOutcome::Failed;
+    QString path;  // the log
+    int error = 0; // of the step that failed
+};
+
 struct SaveHooks {
-    QString folder; // empty: programFolder()
+    QString folder;                   // empty: programFolder()
+    FileSystem* fileSystem = nullptr; // empty: the real one
     // The name prompt; returns the empty text for Cancel.
     std::function<QString(QWidget* parent, const QString& title, const QString& label,
                           const QString& preset)>
         prompt;
     std::function<void(QWidget* parent, const QString& text)> warning; // exclamation, OK
     std::function<QDateTime()> now;
-    std::function<int(const QString& path, bool writable)> setWritable;
-    std::function<int(const QString& path, const QByteArray& line)> append;
 };
 
 // The save after the name has been confirmed; no dialog.
-SaveOutcome appendTestResult(const TestResult& result, const QString& name,
-                             const SaveHooks& hooks = {});
+SaveResult appendTestResult(const TestResult& result, const QString& name,
+                            const SaveHooks& hooks = {});
 
 // "Sa&ve": prompts for the name with suggestedName (check_snap) as the preset, appends the
 // record, and shows the write-error message when access is refused. True when the record was
@@ -109,9 +111,12 @@ QString savePromptTitle();
 QString savePromptText();
 QString writeErrorText(); // three lines joined by CR LF
 
-// "&Protokoll": whether the log exists (read-only counts), and the message when it does not.
+// "&Protokoll": whether anything sits at the log's name (a read-only log counts; what is not a
+// regular file is refused by the reader), and the message when nothing does.
 bool LogExists(const QString& folder = {});
 QString logMissingText();
+// What the viewer and the command line say about a log that is not a regular file.
+QString logNotRegularText();
 
 } // namespace results
 } // namespace kardelo

@@ -1,5 +1,6 @@
 #include "Screenshot.h"
 
+#include "PosixFileSystem.h"
 #include "RuntimeError.h"
 #include "modGdi.h"
 
@@ -13,8 +14,6 @@
 #include <QThread>
 #include <QWidget>
 #include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace kardelo {
 
@@ -45,7 +44,13 @@ bool g_exporting = false;
 QString screenshotBaseName(const QString& deviceName)
 {
     QString name = deviceName;
-    return name.replace(QLatin1Char(' '), QLatin1Char('_'));
+    for (QChar& character : name)
+        if (character == QLatin1Char(' ') || character == QLatin1Char('/') ||
+            character.category() == QChar::Other_Control)
+            character = QLatin1Char('_');
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return {};
+    return name;
 }
 
 QString screenshotSavedMessage(const QString& baseName)
@@ -71,25 +76,25 @@ void snap_to_bmp(QWidget& window, const QString& path, const ScreenshotMessageHo
     if (picture.isNull())
         return;
 
-    // O_NOFOLLOW: a link planted at the BMP name is never written through.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-        if (accessRefused(errno))
+    FileSystem& files = PosixFileSystem::instance();
+    removeUnlessFolder(files, path);
+    const OpenResult created = files.openFile(path, FileAccess::CreateNew);
+    if (created.handle == InvalidHandle) {
+        if (accessRefused(created.error))
             report(hook, &window, QMessageBox::Warning, screenshotWriteFailedMessage());
         return;
     }
     QFile file;
-    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        QFile::remove(path);
+    if (!file.open(created.handle, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        files.close(created.handle);
+        files.remove(path);
         return;
     }
     QImageWriter writer(&file, "bmp");
     const bool written = writer.write(picture);
     file.close();
     if (!written)
-        QFile::remove(path);
+        files.remove(path);
 }
 
 void Pause(double seconds)
@@ -123,19 +128,28 @@ ScreenshotResult TakeScreenshot(QWidget& mainWindow, const QString& deviceName,
         if (!base.endsWith(QLatin1Char('/')))
             base += QLatin1Char('/');
         const QString baseName = screenshotBaseName(deviceName);
+        if (baseName.isEmpty())
+            return;
         const QString bmpPath = base + baseName + QStringLiteral(".bmp");
         const QString pngPath = base + baseName + QStringLiteral(".png");
+        FileSystem& files = PosixFileSystem::instance();
+        const auto isFile = [&](const QString& path) {
+            return files.pathStatus(path).kind == EntryKind::RegularFile;
+        };
 
         ignoreErrors([&] { snap_to_bmp(mainWindow, bmpPath, hook); });
         ignoreErrors([&] { Pause(0.5); });
         ignoreErrors([&] {
-            if (QFile::exists(bmpPath))
+            if (isFile(bmpPath))
                 modGdi::ConvertBmpToPng(bmpPath, pngPath);
         });
         // Where the conversion could not even start, the intermediate must not linger.
-        ignoreErrors([&] { QFile::remove(bmpPath); });
         ignoreErrors([&] {
-            if (QFile::exists(pngPath)) {
+            if (isFile(bmpPath))
+                files.remove(bmpPath);
+        });
+        ignoreErrors([&] {
+            if (isFile(pngPath)) {
                 result.pngPath = pngPath;
                 report(hook, window.data(), QMessageBox::Information,
                        screenshotSavedMessage(baseName));

@@ -18,13 +18,16 @@ struct ScreenshotResult {
     QString pngPath;
 };
 
-// Every blank becomes "_"; no other character is touched.
+// Every blank becomes "_". A device names itself as it likes, so "/" and every control
+// character become "_" as well, and "." and ".." are refused (empty result): the name is
+// always one file name in the program folder.
 QString screenshotBaseName(const QString& deviceName);
 QString screenshotSavedMessage(const QString& baseName);
 QString screenshotWriteFailedMessage();
 
 // Saves the window's own picture (never what overlaps it on screen, and without the
-// clipboard) as a BMP file at `path`. A refused write is reported; other failures are silent.
+// clipboard) as a BMP file at `path`, a file it creates (what sat at the name is removed first,
+// never written through). A refused write is reported; other failures are silent.
 void snap_to_bmp(QWidget& window, const QString& path, const ScreenshotMessageHook& hook = {});
 
 // Keeps the window responsive for `seconds` without a nested event loop.

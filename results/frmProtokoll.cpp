@@ -3,12 +3,12 @@
 #include "DesktopSetup.h"
 #include "Formats.h"
 #include "ListView.h"
+#include "PosixFileSystem.h"
 #include "ResultsLog.h"
 #include "RuntimeError.h"
 #include "ui_frmProtokoll.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
@@ -41,9 +41,6 @@ constexpr std::array<GridColumn, frmProtokoll::ColumnCount> Grid = {{
     {"trenner6", 2, 0},
     {"Date Time", 2, 0.155},
 }};
-
-constexpr int FieldCount = 7;
-constexpr int MinimumLineLength = 11;
 
 QPointer<frmProtokoll> g_viewer;
 
@@ -131,42 +128,22 @@ void frmProtokoll::load_list(const QString& logPath)
     ListView& list = ListView1();
     list.SetRedraw(false);
     list.Clear();
-    if (!QFile::exists(logPath)) {
+    const results::LogReadResult loaded = results::readLog(
+        PosixFileSystem::instance(), logPath, [&](const results::LogRecord& record) {
+            ignoreErrors([&] {
+                const std::int32_t row = list.AddItem();
+                for (int field = 0; field < results::FieldCount; ++field)
+                    list.SetItemText(row, field * 2, record[field]);
+            });
+        });
+    if (loaded.outcome == results::LogReadOutcome::Missing ||
+        loaded.outcome == results::LogReadOutcome::NotARegularFile) {
         QMessageBox::warning(
             this, programName(),
-            QStringLiteral("Die protokolldatei protokoll.dat wurde nicht gefunden"));
+            loaded.outcome == results::LogReadOutcome::Missing
+                ? QStringLiteral("Die protokolldatei protokoll.dat wurde nicht gefunden")
+                : results::logNotRegularText());
         return;
-    }
-    QFile file(logPath);
-    QByteArray content;
-    if (file.open(QIODevice::ReadOnly))
-        content = file.readAll();
-    file.close();
-
-    const QByteArrayView all(content);
-    qsizetype start = 0;
-    while (start < all.size()) {
-        qsizetype end = all.indexOf('\n', start);
-        if (end < 0)
-            end = all.size();
-        QByteArrayView line = all.sliced(start, end - start);
-        start = end + 1;
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.size() < MinimumLineLength || line.count('|') != FieldCount - 1)
-            continue;
-        ignoreErrors([&] {
-            const std::int32_t row = list.AddItem();
-            qsizetype from = 0;
-            for (int field = 0; field < FieldCount; ++field) {
-                qsizetype to = line.indexOf('|', from);
-                if (to < 0)
-                    to = line.size();
-                list.SetItemText(row, field * 2,
-                                 results::fromWindows1252(line.sliced(from, to - from)));
-                from = to + 1;
-            }
-        });
     }
     list.SetRedraw(true);
 }

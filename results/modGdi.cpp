@@ -1,30 +1,58 @@
 #include "modGdi.h"
 
+#include "PosixFileSystem.h"
+
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QImageWriter>
 
 namespace kardelo::modGdi {
 
+namespace {
+
+// A QFile on a descriptor the file system opened; it closes the descriptor with itself.
+bool adopt(QFile& file, const OpenResult& opened, QIODevice::OpenMode mode)
+{
+    if (opened.handle == InvalidHandle)
+        return false;
+    if (file.open(opened.handle, mode, QFileDevice::AutoCloseHandle))
+        return true;
+    PosixFileSystem::instance().close(opened.handle);
+    return false;
+}
+
+} // namespace
+
 Status SaveAsPng(const QString& source, const QString& target)
 {
+    FileSystem& files = PosixFileSystem::instance();
+    QFile bitmap;
     QImage image;
-    if (!image.load(source))
+    if (!adopt(bitmap, files.openFile(source, FileAccess::Read), QIODevice::ReadOnly) ||
+        !QImageReader(&bitmap, "bmp").read(&image))
         return StatusOk;
-    return image.save(target, "PNG") ? StatusOk : StatusWin32Error;
+    removeUnlessFolder(files, target);
+    QFile png;
+    if (!adopt(png, files.openFile(target, FileAccess::CreateNew), QIODevice::WriteOnly))
+        return StatusWin32Error;
+    if (QImageWriter(&png, "png").write(image))
+        return StatusOk;
+    png.close();
+    files.remove(target);
+    return StatusWin32Error;
 }
 
 bool ConvertBmpToPng(const QString& bmpPath, const QString& pngPath)
 {
-    if (QFile::exists(pngPath)) {
-        QFile::setPermissions(pngPath, QFile::permissions(pngPath) | QFile::WriteOwner);
-        QFile::remove(pngPath);
-    }
+    FileSystem& files = PosixFileSystem::instance();
+    // Removing a name needs no write permission on the file: a read-only PNG goes as well,
+    // and no permission is ever changed through a link.
+    removeUnlessFolder(files, pngPath);
     if (!QImageWriter::supportedImageFormats().contains("png"))
         return false;
     SaveAsPng(bmpPath, pngPath);
-    if (QFile::exists(bmpPath))
-        QFile::remove(bmpPath);
+    removeUnlessFolder(files, bmpPath);
     return true;
 }
 

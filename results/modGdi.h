@@ -11,7 +11,9 @@ using Status = std::uint32_t;
 inline constexpr Status StatusOk = 0;
 inline constexpr Status StatusWin32Error = 7;
 
-// Writes the image at `source` to `target` as PNG. No failure is ever shown to the user.
+// Writes the image at `source` to `target` as PNG, into a file it creates: whatever sits at
+// the target's name (a link, a hard link, a FIFO) is removed first and never written through;
+// a folder there stays and fails the save. No failure is ever shown to the user.
 Status SaveAsPng(const QString& source, const QString& target);
 
 // Replaces the PNG at `pngPath` (even a read-only one) by the image at `bmpPath` and deletes

@@ -10,12 +10,14 @@ namespace kardelo {
 
 namespace {
 constexpr std::size_t BufferBytes = MultiFileTest::MaxSizeMB * 1048576 + 1;
-}
+constexpr std::int64_t BytesPerMByte = 1024 * 1000; // KByte per millisecond
+} // namespace
 
 MultiFileTest::MultiFileTest(TestWindow& window, Platform platform)
     : m_window(window), m_platform(platform), m_state(window.testState())
 {
     m_report.kind = TestKind::MultiFile;
+    m_report.bytesPerMByte = BytesPerMByte;
 }
 
 QString MultiFileTest::fileName(std::int32_t number)
@@ -57,6 +59,8 @@ bool MultiFileTest::plan()
     }
     const QString root = driveRootOf(drive);
     m_drive.emplace(m_platform.fileSystem, root);
+    if (!claimTestNames())
+        return false;
     ignoreErrors([&] { updateFreeSpace(m_window, m_platform.fileSystem, root); });
     ignoreErrors([&] {
         // The generator is not reseeded: multi-file runs continue the program's sequence.
@@ -81,8 +85,9 @@ bool MultiFileTest::plan()
         m_plannedCount = leftAt - 1;
         ignoreErrors([&] {
             if (m_plannedCount > 0)
+                // The figure that decided: the bytes free for the user, not the total free.
                 m_window.showMessage(
-                    messages::fewerFiles(m_window.text(Label22), m_plannedCount, m_plannedTotal),
+                    messages::fewerFiles(m_window.text(Label11), m_plannedCount, m_plannedTotal),
                     MessageIcon::Warning);
             else
                 m_window.showMessage(messages::TooLittleSpace, MessageIcon::Warning);
@@ -92,6 +97,29 @@ bool MultiFileTest::plan()
     return m_plannedCount > 0;
 }
 
+bool MultiFileTest::claimTestNames()
+{
+    m_folderLock.emplace(m_platform.fileSystem, m_drive->path());
+    if (m_folderLock->heldByAnotherRun()) {
+        m_window.showMessage(messages::OtherRunActive, MessageIcon::Warning);
+        return false;
+    }
+    // Every name is looked at before any goes: a file held by another run means that run's
+    // other files are not leftovers either.
+    for (std::int32_t i = 1; i <= MaxFiles; ++i) {
+        const QString path = m_drive->filePath(fileName(i));
+        const NameState state = testFileNameState(m_platform.fileSystem, *m_drive, path);
+        if (const auto blocked = blockedNameText(state, path)) {
+            m_otherRunAtWork = state == NameState::HeldByAnotherRun;
+            m_window.showMessage(*blocked, MessageIcon::Warning);
+            return false;
+        }
+    }
+    for (std::int32_t i = 1; i <= MaxFiles; ++i)
+        clearTestFileName(m_platform.fileSystem, *m_drive, m_drive->filePath(fileName(i)));
+    return true;
+}
+
 bool MultiFileTest::measure()
 {
     using namespace controls;
@@ -99,8 +127,8 @@ bool MultiFileTest::measure()
         throw RuntimeError(ErrorCode::OutOfMemory);
     m_window.updateProgress({0, 0, 0, QStringLiteral("0"), true});
     m_window.setBusyPointer(true);
-    m_report.transfers = m_plannedCount;
-    m_report.bytes = static_cast<std::int64_t>(m_plannedTotal);
+    m_report.plannedTransfers = m_plannedCount;
+    m_report.plannedBytes = static_cast<std::int64_t>(m_plannedTotal);
 
     if (!writePhase() || !readPhase())
         return false;
@@ -110,9 +138,7 @@ bool MultiFileTest::measure()
         for (std::int32_t i = 1; i <= m_plannedCount; ++i) {
             m_window.processEvents();
             m_window.updateProgress({i, 1, m_plannedCount, messages::ProgressDeleting, true});
-            const QString path = m_drive->filePath(m_names[i]);
-            if (m_drive->fileExists(path))
-                m_drive->removeFile(path);
+            clearTestFileName(m_platform.fileSystem, *m_drive, m_drive->filePath(m_names[i]));
         }
     }
 
@@ -125,6 +151,8 @@ bool MultiFileTest::measure()
     m_report.readMBps =
         formats::roundHalfEven(divide(divide(m_plannedTotal, m_readTime), 1024.0), 2);
     m_window.setText(Label19, formats::fixed(m_report.readMBps, 2));
+    m_report.writeBytesPerSecond = m_plannedTotal / m_writeTime * 1000.0;
+    m_report.readBytesPerSecond = m_plannedTotal / m_readTime * 1000.0;
 
     m_window.setBusyPointer(false);
     m_window.setEnabled(Command8, true);
@@ -148,19 +176,25 @@ bool MultiFileTest::writePhase()
         m_writeTimer->ResetTimer();
         m_state.writeHandle = basFileAPI::OpenForWrite(files, path);
         if (m_state.writeHandle == InvalidHandle) {
-            m_window.showMessage(openFailureText(*m_drive, basFileAPI::LastError()),
-                                 MessageIcon::Warning);
+            if (const auto text = openFailureText(*m_drive, basFileAPI::LastError()))
+                m_window.showMessage(*text, MessageIcon::Warning);
             return false;
         }
         m_window.processEvents();
         if (m_state.abortRequested)
             return false;
-        if (!basFileAPI::WriteBlock(files, m_state.writeHandle, m_buffer.data(), m_sizes[i])) {
-            m_window.showMessage(transferFailureText(files, *m_drive, Direction::Write,
-                                                     basFileAPI::LastError(), m_sizes[i], path),
-                                 MessageIcon::Warning);
+        const bool written =
+            basFileAPI::WriteBlock(files, m_state.writeHandle, m_buffer.data(), m_sizes[i]);
+        m_report.writtenBytes += static_cast<std::int64_t>(basFileAPI::LastMoved());
+        if (!written) {
+            m_window.showMessage(
+                transferFailureText(files, *m_drive,
+                                    {TestKind::MultiFile, Direction::Write, basFileAPI::LastError(),
+                                     m_sizes[i], basFileAPI::LastMoved(), path}),
+                MessageIcon::Warning);
             return false;
         }
+        ++m_report.writtenTransfers;
         closeIfOpen(files, m_state.writeHandle);
         m_writeTimer->StopTimer();
         m_writeTime = formats::toInt32(m_writeTime + m_writeTimer->Elapsed());
@@ -188,12 +222,18 @@ bool MultiFileTest::readPhase()
                                files.errorText(basFileAPI::LastError()));
         if (m_state.abortRequested)
             return false;
-        if (!basFileAPI::ReadBlock(files, m_state.readHandle, m_buffer.data(), m_sizes[i])) {
-            m_window.showMessage(transferFailureText(files, *m_drive, Direction::Read,
-                                                     basFileAPI::LastError(), m_sizes[i], path),
-                                 MessageIcon::Warning);
+        const bool read =
+            basFileAPI::ReadBlock(files, m_state.readHandle, m_buffer.data(), m_sizes[i]);
+        m_report.readBytes += static_cast<std::int64_t>(basFileAPI::LastMoved());
+        if (!read) {
+            m_window.showMessage(
+                transferFailureText(files, *m_drive,
+                                    {TestKind::MultiFile, Direction::Read, basFileAPI::LastError(),
+                                     m_sizes[i], basFileAPI::LastMoved(), path}),
+                MessageIcon::Warning);
             return false;
         }
+        ++m_report.readTransfers;
         closeIfOpen(files, m_state.readHandle);
         m_readTimer->StopTimer();
         m_readTime = formats::toInt32(m_readTime + m_readTimer->Elapsed());
@@ -204,22 +244,26 @@ bool MultiFileTest::readPhase()
     return true;
 }
 
-void MultiFileTest::deletePlannedFiles(std::exception_ptr& firstFailure, QString& failedPath)
+void MultiFileTest::removeTestFiles(std::exception_ptr& firstFailure, QString& failedPath)
 {
-    const std::int32_t count = std::min(m_plannedCount, m_namedCount);
-    if (!m_drive || count <= 0)
+    // Nothing is touched in a folder where another run is at work, nor before this run took it.
+    if (!m_drive || !m_folderLock || m_folderLock->heldByAnotherRun() || m_otherRunAtWork)
         return;
-    CaptionGuard deleting(m_window, messages::DeletingTestFiles);
-    for (std::int32_t i = 1; i <= count; ++i) {
-        contain([&] { m_window.processEvents(); });
-        contain([&] {
-            m_window.updateProgress({i, 1, m_plannedCount, messages::ProgressDeleting, true});
-        });
-        const QString path = m_drive->filePath(m_names[i]);
-        std::exception_ptr failure = contain([&] {
-            if (m_drive->fileExists(path))
-                m_drive->removeFile(path);
-        });
+    const std::int32_t shown = std::min(m_plannedCount, m_namedCount);
+    std::optional<CaptionGuard> deleting;
+    if (shown > 0)
+        deleting.emplace(m_window, messages::DeletingTestFiles);
+    // Every name of the test, not only the planned ones: what a killed run left goes too.
+    for (std::int32_t i = 1; i <= MaxFiles; ++i) {
+        if (i <= shown) {
+            contain([&] { m_window.processEvents(); });
+            contain([&] {
+                m_window.updateProgress({i, 1, m_plannedCount, messages::ProgressDeleting, true});
+            });
+        }
+        const QString path = m_drive->filePath(fileName(i));
+        std::exception_ptr failure =
+            contain([&] { clearTestFileName(m_platform.fileSystem, *m_drive, path); });
         if (failure && !firstFailure) {
             firstFailure = failure;
             failedPath = path;
@@ -240,7 +284,7 @@ void MultiFileTest::endOfTest(const std::optional<RuntimeError>& pending)
         // user's medium would be this program's litter.
         std::exception_ptr failure;
         QString failedPath;
-        contain([&] { deletePlannedFiles(failure, failedPath); });
+        contain([&] { removeTestFiles(failure, failedPath); });
         if (const auto text = cleanupFailureText(failure, failedPath))
             contain([&] { m_window.showMessage(*text, MessageIcon::Warning); });
     }

@@ -4,6 +4,7 @@
 #include "DriveRoot.h"
 #include "Platform.h"
 #include "RuntimeError.h"
+#include "TestFiles.h"
 #include "TestRun.h"
 #include "TestWindow.h"
 #include "clsTimer.h"
@@ -32,10 +33,14 @@ public:
 private:
     // Preparation and planning; false: take the end-of-test path.
     bool plan();
+    // Takes the folder and clears every one of the test's names, so that files a killed run
+    // left behind neither stay nor count against the free space. False: take the
+    // end-of-test path.
+    bool claimTestNames();
     bool measure();
     bool writePhase();
     bool readPhase();
-    void deletePlannedFiles(std::exception_ptr& firstFailure, QString& failedPath);
+    void removeTestFiles(std::exception_ptr& firstFailure, QString& failedPath);
     void endOfTest(const std::optional<RuntimeError>& pending);
 
     TestWindow& m_window;
@@ -51,6 +56,8 @@ private:
     std::int32_t m_readTime = 0;
     AlignedBuffer m_buffer;
     std::optional<DriveRoot> m_drive;
+    std::optional<FolderLock> m_folderLock;
+    bool m_otherRunAtWork = false; // one of the names is held: its neighbours are not leftovers
     std::optional<clsTimer> m_writeTimer;
     std::optional<clsTimer> m_readTimer;
     RunReport m_report;

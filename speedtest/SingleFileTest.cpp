@@ -23,6 +23,7 @@ SingleFileTest::SingleFileTest(TestWindow& window, Platform platform)
     : m_window(window), m_platform(platform), m_state(window.testState())
 {
     m_report.kind = TestKind::SingleFile;
+    m_report.bytesPerMByte = static_cast<std::int64_t>(BytesPerMB);
 }
 
 RunReport SingleFileTest::run()
@@ -71,9 +72,19 @@ bool SingleFileTest::measure()
     const QString root = driveRootOf(drive);
     m_state.testFileName = root + TestFileName;
     m_drive.emplace(m_platform.fileSystem, root);
-    // Whatever sits at the name goes, a link included (the link, never what it points to).
-    if (m_drive->fileExists(m_state.testFileName))
-        m_drive->removeFile(m_state.testFileName);
+    // Whatever sits at the name goes, a link included (the link, never what it points to),
+    // unless another run is at work on this folder or a folder sits there.
+    m_folderLock.emplace(m_platform.fileSystem, root);
+    if (m_folderLock->heldByAnotherRun()) {
+        m_window.showMessage(messages::OtherRunActive, MessageIcon::Warning);
+        return false;
+    }
+    if (const auto blocked = blockedNameText(
+            clearTestFileName(m_platform.fileSystem, *m_drive, m_state.testFileName),
+            m_state.testFileName)) {
+        m_window.showMessage(*blocked, MessageIcon::Warning);
+        return false;
+    }
 
     m_window.setBusyPointer(true);
     updateFreeSpace(m_window, m_platform.fileSystem, root);
@@ -89,8 +100,9 @@ bool SingleFileTest::measure()
         throw RuntimeError(ErrorCode::InvalidProcedureCall,
                            QStringLiteral("no whole block fits the file size"));
 
+    // The figure that decided: the bytes free for the user, not the total free.
     if (fileBytes > m_state.freeBytes) {
-        m_window.showMessage(messages::OnlyFreePrefix + m_window.text(Label22) +
+        m_window.showMessage(messages::OnlyFreePrefix + m_window.text(Label11) +
                                  messages::OnlyFreeSuffix,
                              MessageIcon::Warning);
         return false;
@@ -101,9 +113,9 @@ bool SingleFileTest::measure()
     m_platform.random.seedFromTimeOfDay();
     fillWithRandomBytes(m_buffer, m_platform.random);
 
-    m_report.transfers = m_blockCount;
+    m_report.plannedTransfers = m_blockCount;
     m_report.blockBytes = m_blockBytes;
-    m_report.bytes = static_cast<std::int64_t>(m_blockCount) * m_blockBytes;
+    m_report.plannedBytes = static_cast<std::int64_t>(m_blockCount) * m_blockBytes;
 
     if (!transferPhase(Direction::Write) || !transferPhase(Direction::Read))
         return false;
@@ -111,8 +123,7 @@ bool SingleFileTest::measure()
     {
         CaptionGuard deleting(m_window, messages::DeletingTestFile);
         m_window.processEvents();
-        if (m_drive->fileExists(m_state.testFileName))
-            m_drive->removeFile(m_state.testFileName);
+        clearTestFileName(m_platform.fileSystem, *m_drive, m_state.testFileName);
     }
 
     m_window.setBusyPointer(false);
@@ -131,6 +142,8 @@ bool SingleFileTest::transferPhase(Direction direction)
     const bool writing = direction == Direction::Write;
     FileSystem& files = m_platform.fileSystem;
     FileHandle& handle = writing ? m_state.writeHandle : m_state.readHandle;
+    std::int64_t& movedBytes = writing ? m_report.writtenBytes : m_report.readBytes;
+    std::int32_t& movedBlocks = writing ? m_report.writtenTransfers : m_report.readTransfers;
     const QString& caption = writing ? messages::ProgressWriting : messages::ProgressReading;
 
     handle = writing ? basFileAPI::OpenForWrite(files, m_state.testFileName)
@@ -139,8 +152,8 @@ bool SingleFileTest::transferPhase(Direction direction)
         if (!writing)
             throw RuntimeError(ErrorCode::DeviceUnavailable,
                                files.errorText(basFileAPI::LastError()));
-        m_window.showMessage(openFailureText(*m_drive, basFileAPI::LastError()),
-                             MessageIcon::Warning);
+        if (const auto text = openFailureText(*m_drive, basFileAPI::LastError()))
+            m_window.showMessage(*text, MessageIcon::Warning);
         return false;
     }
 
@@ -156,13 +169,16 @@ bool SingleFileTest::transferPhase(Direction direction)
         const bool moved =
             writing ? basFileAPI::WriteBlock(files, handle, m_buffer.data(), m_blockBytes)
                     : basFileAPI::ReadBlock(files, handle, m_buffer.data(), m_blockBytes);
+        movedBytes += static_cast<std::int64_t>(basFileAPI::LastMoved());
         if (!moved) {
-            m_window.showMessage(transferFailureText(files, *m_drive, direction,
-                                                     basFileAPI::LastError(), m_blockBytes,
-                                                     m_state.testFileName),
-                                 MessageIcon::Warning);
+            m_window.showMessage(
+                transferFailureText(files, *m_drive,
+                                    {TestKind::SingleFile, direction, basFileAPI::LastError(),
+                                     m_blockBytes, basFileAPI::LastMoved(), m_state.testFileName}),
+                MessageIcon::Warning);
             return false;
         }
+        ++movedBlocks;
         m_window.updateProgress({block, 1, m_blockCount, caption, true});
     }
     m_timer->StopTimer();
@@ -170,10 +186,12 @@ bool SingleFileTest::transferPhase(Direction direction)
 
     const double elapsed = m_timer->Elapsed();
     // Counted from the bytes that moved, in MByte of 1,048,576 bytes.
-    const double speed = formats::roundHalfEven(
-        divide(static_cast<double>(m_report.bytes) / BytesPerMB, elapsed / 1000.0), 2);
+    const double bytesPerSecond =
+        divide(static_cast<double>(m_report.plannedBytes), elapsed / 1000.0);
+    const double speed = formats::roundHalfEven(bytesPerSecond / BytesPerMB, 2);
     (writing ? m_report.writeMilliseconds : m_report.readMilliseconds) = elapsed;
     (writing ? m_report.writeMBps : m_report.readMBps) = speed;
+    (writing ? m_report.writeBytesPerSecond : m_report.readBytesPerSecond) = bytesPerSecond;
     m_window.setText(writing ? Label1 : Label3, timeText(elapsed));
     m_window.setText(writing ? Label2 : Label4, formats::fixed(speed, 2));
     m_window.updateProgress({m_blockCount + 1, 1, m_blockCount, caption, true});
@@ -187,15 +205,12 @@ std::exception_ptr SingleFileTest::deleteTestFile()
         return {};
     if (!m_drive) {
         // The run never reached its drive; a file left by an earlier run goes if it can.
-        return contain([&] {
-            if (m_platform.fileSystem.pathStatus(name).exists)
-                m_platform.fileSystem.remove(name);
-        });
+        removeLeftTestFile(m_platform.fileSystem, name);
+        return {};
     }
-    return contain([&] {
-        if (m_drive->fileExists(name))
-            m_drive->removeFile(name);
-    });
+    if (m_folderLock && m_folderLock->heldByAnotherRun())
+        return {};
+    return contain([&] { clearTestFileName(m_platform.fileSystem, *m_drive, name); });
 }
 
 void SingleFileTest::endOfTest(const std::optional<RuntimeError>& pending)

@@ -4,6 +4,7 @@
 #include "DriveRoot.h"
 #include "Platform.h"
 #include "RuntimeError.h"
+#include "TestFiles.h"
 #include "TestRun.h"
 #include "TestWindow.h"
 #include "clsTimer.h"
@@ -43,6 +44,7 @@ private:
     AlignedBuffer m_buffer;
     std::int32_t m_blockCount = 0;
     std::optional<DriveRoot> m_drive;
+    std::optional<FolderLock> m_folderLock;
     std::optional<clsTimer> m_timer;
     RunReport m_report;
 };

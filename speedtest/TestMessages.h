@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
+#include <cstdint>
 
 // The texts the speed tests show, in one place.
 namespace kardelo::messages {
@@ -21,7 +23,13 @@ inline const QString ReadFailed = QStringLiteral("Fehler beim Lesen vom Datentr�
 inline const QString NoDirectIo = QStringLiteral(
     "Das Dateisystem dieses Datenträgers unterstützt keinen Zugriff unter Umgehung des "
     "Dateicaches.");
+inline const QString OtherRunActive =
+    QStringLiteral("Der Datenträger wird gerade von einem anderen Programm getestet. Bitte warten, "
+                   "bis dieser Test beendet ist!");
 QString blockNotSectorMultiple(unsigned alignment);
+QString fileSizesNotSectorMultiple(unsigned alignment);
+QString folderAtTestName(const QString& path);
+QString partlyTransferred(bool writing, std::size_t moved, std::int64_t size);
 QString fewerFiles(const QString& freeText, int fileCount, double totalBytes);
 QString notDeleted(const QString& path, const QString& reason);
 

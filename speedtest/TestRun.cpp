@@ -16,6 +16,29 @@ QString messages::blockNotSectorMultiple(unsigned alignment)
         .arg(alignment);
 }
 
+QString messages::fileSizesNotSectorMultiple(unsigned alignment)
+{
+    return QStringLiteral("Die Dateigrößen des Multi-File-Tests sind kein Vielfaches der "
+                          "Sektorgröße des Datenträgers (%1 Byte).")
+        .arg(alignment);
+}
+
+QString messages::folderAtTestName(const QString& path)
+{
+    return QStringLiteral("Der Ordner \"%1\" trägt den Namen einer Testdatei und bleibt, wo er "
+                          "ist. Bitte umbenennen oder löschen!")
+        .arg(path);
+}
+
+QString messages::partlyTransferred(bool writing, std::size_t moved, std::int64_t size)
+{
+    return (writing ? WriteFailed : ReadFailed) +
+           (writing ? QStringLiteral("Nur %1 von %2 Byte wurden geschrieben.")
+                    : QStringLiteral("Nur %1 von %2 Byte wurden gelesen."))
+               .arg(formats::grouped(static_cast<double>(moved)),
+                    formats::grouped(static_cast<double>(size)));
+}
+
 QString messages::fewerFiles(const QString& freeText, int fileCount, double totalBytes)
 {
     return OnlyFreePrefix + freeText + QStringLiteral(" Byte frei. Es werden deshalb nur ") +
@@ -78,11 +101,18 @@ bool meansDriveGone(int error)
 }
 } // namespace
 
-QString openFailureText(const DriveRoot& drive, int error)
+std::optional<QString> openFailureText(const DriveRoot& drive, int error)
 {
+    // Only an abort request interrupts an open: the run ends as an abort does, without a word.
+    if (error == EINTR)
+        return std::nullopt;
     if (meansDriveGone(error))
         throw RuntimeError(ErrorCode::BadFileNameOrNumber);
     drive.ensureReachable();
+    // The name was cleared a moment ago: whoever put a file there since, or holds it, is at
+    // work on this medium too.
+    if (error == EEXIST || error == EWOULDBLOCK)
+        return messages::OtherRunActive;
     // A medium that refuses the cache bypass is not write-protected; saying so would send the
     // user looking for a switch that is not there.
     if (error == EINVAL)
@@ -90,22 +120,41 @@ QString openFailureText(const DriveRoot& drive, int error)
     return messages::CannotWrite;
 }
 
-QString transferFailureText(FileSystem& fileSystem, const DriveRoot& drive, Direction direction,
-                            int error, std::int64_t transferSize, const QString& filePath)
+std::optional<QString> blockedNameText(NameState state, const QString& path)
 {
-    if (meansDriveGone(error))
+    switch (state) {
+    case NameState::Free:
+    case NameState::Removable:
+        return std::nullopt;
+    case NameState::HeldByAnotherRun:
+        return messages::OtherRunActive;
+    case NameState::Directory:
+        return messages::folderAtTestName(path);
+    }
+    return std::nullopt;
+}
+
+QString transferFailureText(FileSystem& fileSystem, const DriveRoot& drive,
+                            const TransferFailure& failure)
+{
+    if (meansDriveGone(failure.error))
         throw RuntimeError(ErrorCode::BadFileNameOrNumber);
     drive.ensureReachable();
-    if (error == EINVAL) {
-        std::uint32_t alignment = fileSystem.directIoAlignment(filePath);
+    const bool writing = failure.direction == Direction::Write;
+    if (failure.error == EINVAL) {
+        std::uint32_t alignment = fileSystem.directIoAlignment(failure.filePath);
         if (alignment == 0)
             alignment = fileSystem.directIoAlignment(drive.path());
-        if (alignment > 0 && transferSize % alignment != 0)
-            return messages::blockNotSectorMultiple(alignment);
+        if (alignment > 0 && failure.size % alignment != 0)
+            return failure.kind == TestKind::MultiFile
+                       ? messages::fileSizesNotSectorMultiple(alignment)
+                       : messages::blockNotSectorMultiple(alignment);
         return messages::NoDirectIo;
     }
-    return (direction == Direction::Write ? messages::WriteFailed : messages::ReadFailed) +
-           fileSystem.errorText(error);
+    if (failure.error == ShortTransfer)
+        return messages::partlyTransferred(writing, failure.moved, failure.size);
+    return (writing ? messages::WriteFailed : messages::ReadFailed) +
+           fileSystem.errorText(failure.error);
 }
 
 std::optional<QString> cleanupFailureText(const std::exception_ptr& failure, const QString& path)

@@ -5,6 +5,7 @@
 #include "FileSystem.h"
 #include "Random.h"
 #include "RuntimeError.h"
+#include "TestFiles.h"
 #include "TestState.h"
 #include "TestWindow.h"
 
@@ -18,14 +19,23 @@ namespace kardelo {
 // The figures of one run, for front ends that want numbers rather than label texts.
 struct RunReport {
     TestKind kind = TestKind::None;
-    bool completed = false;      // normal end reached; false: the run took its end-of-test path
-    std::int64_t bytes = 0;      // bytes written (and read back) per phase
-    std::int32_t transfers = 0;  // blocks (single-file) or files (multi-file)
+    bool completed = false; // normal end reached; false: the run took its end-of-test path
+    std::int64_t plannedBytes = 0;
+    std::int32_t plannedTransfers = 0; // blocks (single-file) or files (multi-file)
+    // What actually moved; the plan itself after a normal end.
+    std::int64_t writtenBytes = 0;
+    std::int32_t writtenTransfers = 0;
+    std::int64_t readBytes = 0;
+    std::int32_t readTransfers = 0;
     std::int64_t blockBytes = 0; // single-file block size in bytes
+    // The MByte of the figures: 1,048,576 bytes (single-file) or 1,024,000 (multi-file).
+    std::int64_t bytesPerMByte = 0;
     double writeMilliseconds = 0;
     double readMilliseconds = 0;
-    double writeMBps = 0; // as shown, rounded to two decimals
+    double writeMBps = 0; // as shown, rounded to two decimals; 0 until the figure is shown
     double readMBps = 0;
+    double writeBytesPerSecond = 0; // the same figures unrounded, in bytes
+    double readBytesPerSecond = 0;
 };
 
 // Runs a test from its first checked step to its normal end. A false result (one of the test's
@@ -70,15 +80,27 @@ double divide(double dividend, double divisor);
 // descriptor number the system has handed out again.
 void closeIfOpen(FileSystem& fileSystem, FileHandle& handle);
 
-// What to tell the user when a cache-bypassing open for writing failed with error. Throws the
-// drive-access error when the drive itself is gone.
-QString openFailureText(const DriveRoot& drive, int error);
+// What to tell the user when a cache-bypassing open for writing failed with error; nothing
+// when the open was interrupted by an abort request. Throws the drive-access error when the
+// drive itself is gone.
+std::optional<QString> openFailureText(const DriveRoot& drive, int error);
+
+// What to tell the user when one of the test names could not be cleared, or nothing.
+std::optional<QString> blockedNameText(NameState state, const QString& path);
 
 enum class Direction { Write, Read };
+struct TransferFailure {
+    TestKind kind;
+    Direction direction;
+    int error;
+    std::int64_t size; // bytes the call was given
+    std::size_t moved; // bytes it moved
+    QString filePath;
+};
 // What to tell the user when a block transfer failed. Throws the drive-access error when the
 // drive itself is gone.
-QString transferFailureText(FileSystem& fileSystem, const DriveRoot& drive, Direction direction,
-                            int error, std::int64_t transferSize, const QString& filePath);
+QString transferFailureText(FileSystem& fileSystem, const DriveRoot& drive,
+                            const TransferFailure& failure);
 
 // The message to show when a clean-up step left a test file behind, or none.
 std::optional<QString> cleanupFailureText(const std::exception_ptr& failure, const QString& path);

@@ -6,6 +6,7 @@ namespace kardelo::basFileAPI {
 
 namespace {
 thread_local int lastError = 0;
+thread_local std::size_t lastMoved = 0;
 
 FileHandle open(FileSystem& fileSystem, const QString& fileName, OpenMode mode)
 {
@@ -17,6 +18,7 @@ FileHandle open(FileSystem& fileSystem, const QString& fileName, OpenMode mode)
 bool transferred(const TransferResult& result)
 {
     lastError = result.error;
+    lastMoved = result.moved;
     return result.ok;
 }
 } // namespace
@@ -61,6 +63,11 @@ bool FlushAndClose(FileSystem& fileSystem, FileHandle handle)
 int LastError()
 {
     return lastError;
+}
+
+std::size_t LastMoved()
+{
+    return lastMoved;
 }
 
 } // namespace kardelo::basFileAPI

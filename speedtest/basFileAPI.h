@@ -8,7 +8,8 @@
 // The five routines through which both speed tests create, write, read and close their test
 // files, always with the page cache bypassed. They show nothing and raise nothing; the callers
 // decide what a failure means. LastError() tells the errno of the last failure, as the
-// tests need it for their messages.
+// tests need it for their messages. Opening for writing always creates the file: whatever sat
+// at the name must have been removed before.
 namespace kardelo::basFileAPI {
 
 FileHandle OpenForWrite(FileSystem& fileSystem, const QString& fileName);
@@ -22,5 +23,7 @@ bool ReadBlock(FileSystem& fileSystem, FileHandle handle, std::byte* buffer,
 bool FlushAndClose(FileSystem& fileSystem, FileHandle handle);
 
 int LastError();
+// Bytes the last transfer moved, also when it failed part-way.
+std::size_t LastMoved();
 
 } // namespace kardelo::basFileAPI

@@ -1,6 +1,8 @@
 #include "CliOptions.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kardelo::cli;
@@ -8,14 +10,18 @@ using namespace kardelo::cli;
 class tst_CliOptions : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_dir;
+
 private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
     void singleWithSizes()
     {
         const ParseResult result = parseArguments(
-            {"single", "/media/anna/STICK/", "--size", "16", "--block", "4096", "--json"});
-        QVERIFY(result.options);
+            {"single", m_dir.path() + "/", "--size", "16", "--block", "4096", "--json"});
+        QVERIFY2(result.options, qPrintable(result.error));
         QCOMPARE(result.options->command, Command::SingleFile);
-        QCOMPARE(result.options->drive, QStringLiteral("/media/anna/STICK"));
+        QCOMPARE(result.options->drive, m_dir.path());
         // The texts the settings lists would show for these values.
         QCOMPARE(result.options->fileSizeText, QStringLiteral("  16"));
         QCOMPARE(result.options->blockSizeText, QStringLiteral("4096"));
@@ -28,40 +34,55 @@ private slots:
         QVERIFY(multi.options);
         QCOMPARE(multi.options->drive, QStringLiteral("/"));
         QCOMPARE(multi.options->command, Command::MultiFile);
+        QVERIFY(QDir(m_dir.path()).mkpath("relative/dir"));
+        QDir::setCurrent(m_dir.path());
         const ParseResult single = parseArguments({"single", "relative/dir"});
-        QCOMPARE(single.options->drive, QDir::current().absoluteFilePath("relative/dir"));
+        QCOMPARE(single.options->drive, m_dir.filePath("relative/dir"));
         QCOMPARE(single.options->fileSizeText, QStringLiteral(" 128"));
         QCOMPARE(single.options->blockSizeText, QStringLiteral(" 256"));
         QCOMPARE(parseArguments({"--help"}).options->command, Command::Help);
+        QCOMPARE(parseArguments({"--version"}).options->command, Command::Version);
         const ParseResult drives = parseArguments({"drives", "--json"});
         QCOMPARE(drives.options->command, Command::Drives);
         QVERIFY(drives.options->json);
         QCOMPARE(parseArguments({"log"}).options->command, Command::Log);
+        QVERIFY(parseArguments({"log", "--json"}).options->json);
         QCOMPARE(multi.options->saveName, std::nullopt);
-        const ParseResult saved = parseArguments({"single", "/a", "--save", " Stick 2GB "});
+        const ParseResult saved = parseArguments({"single", "/", "--save", " Stick 2GB "});
         QCOMPARE(saved.options->saveName.value_or("<none>"), QStringLiteral(" Stick 2GB "));
+        // The largest values the test can run with.
+        QVERIFY(parseArguments({"single", "/", "--size", "2047", "--block", "4096"}).options);
+        QVERIFY(parseArguments({"single", "/", "--size", "4", "--block", "4096"}).options);
     }
 
     void refusedArguments_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("nothing") << QStringList{};
-        QTest::newRow("unknown test") << QStringList{"fast", "/mnt"};
-        QTest::newRow("no path") << QStringList{"single"};
-        QTest::newRow("size not a number") << QStringList{"single", "/a", "--size", "big"};
-        QTest::newRow("block negative") << QStringList{"single", "/a", "--block", "-4"};
-        QTest::newRow("size for multi") << QStringList{"multi", "/a", "--size", "16"};
-        QTest::newRow("unknown option") << QStringList{"single", "/a", "--fast"};
-        QTest::newRow("path for drives") << QStringList{"drives", "/a"};
-        QTest::newRow("save without name") << QStringList{"multi", "/a", "--save"};
-        QTest::newRow("options for log") << QStringList{"log", "--json"};
+        QTest::addColumn<QString>("error"); // empty: any text will do
+        const QString file = m_dir.filePath("file");
+        QFile(file).open(QIODevice::WriteOnly);
+        QTest::newRow("nothing") << QStringList{} << "";
+        QTest::newRow("unknown test") << QStringList{"fast", "/mnt"} << "";
+        QTest::newRow("no path") << QStringList{"single"} << "";
+        QTest::newRow("size not a number") << QStringList{"single", "/", "--size", "big"} << "";
+        QTest::newRow("block negative") << QStringList{"single", "/", "--block", "-4"} << "";
+        QTest::newRow("size for multi") << QStringList{"multi", "/", "--size", "16"} << "";
+        QTest::newRow("unknown option") << QStringList{"single", "/", "--fast"} << "";
+        QTest::newRow("path for drives") << QStringList{"drives", "/"} << "";
+        QTest::newRow("save without name") << QStringList{"multi", "/", "--save"} << "";
+        QTest::newRow("other options for log") << QStringList{"log", "--all"} << "";
+        QTest::newRow("path is a file") << QStringList{"single", file}
+                                        << QStringLiteral("Der PFAD %1 ist kein Ordner.").arg(file);
     }
     void refusedArguments()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
         const ParseResult result = parseArguments(arguments);
         QVERIFY(!result.options);
         QVERIFY(!result.error.isEmpty());
+        if (!error.isEmpty())
+            QCOMPARE(result.error, error);
     }
 };
 

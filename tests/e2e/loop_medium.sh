@@ -59,10 +59,10 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# make_medium NAME SIZE_MIB [SECTOR_BYTES]: a fresh ext4 medium; its mount point goes to
-# $medium. Fails (status 1, reason in $why) where the machine refuses a step.
+# make_medium NAME SIZE_MIB [SECTOR_BYTES] [RESERVED_PERCENT]: a fresh ext4 medium; its mount
+# point goes to $medium. Fails (status 1, reason in $why) where the machine refuses a step.
 make_medium() {
-    local name=$1 size=$2 sector=${3:-} dev
+    local name=$1 size=$2 sector=${3:-} reserved=${4:-0} dev
     local image=$work/$name.img mnt=$work/$name
     local args=(--direct-io=on --find --show)
     [[ -n $sector ]] && args+=(--sector-size "$sector")
@@ -72,7 +72,7 @@ make_medium() {
         return 1
     fi
     loops+=("$dev")
-    if ! mkfs.ext4 -q -F -m 0 -E lazy_itable_init=0,lazy_journal_init=0 "$dev" \
+    if ! mkfs.ext4 -q -F -m "$reserved" -E lazy_itable_init=0,lazy_journal_init=0 "$dev" \
         >"$work/mkfs.log" 2>&1 </dev/null; then
         why="mkfs.ext4 on $dev failed: $(tr '\n' ' ' <"$work/mkfs.log")"
         return 1
@@ -102,13 +102,18 @@ skip_check() {
     skipped=$((skipped + 1))
 }
 
-# run NAME CLI-ARGS...: runs kardelo-cli; $rc gets its exit status, $json its stdout file.
+# run NAME [PROGRAM] CLI-ARGS...: runs kardelo-cli (or PROGRAM, a path); $rc gets its exit
+# status, $json its stdout file.
 run() {
-    local name=$1
+    local name=$1 program=$cli
     shift
+    if [[ $1 == /* ]]; then
+        program=$1
+        shift
+    fi
     json=$work/$name.json
     rc=0
-    "$cli" "$@" >"$json" 2>"$work/$name.err" </dev/null || rc=$?
+    "$program" "$@" >"$json" 2>"$work/$name.err" </dev/null || rc=$?
     last_run=$name
 }
 
@@ -166,6 +171,8 @@ expect "a: write and read speeds above 0" '.writeMBps > 0 and .readMBps > 0'
 expect "a: speeds agree with bytes and milliseconds" \
     '[.writeMBps, .bytes / 1048576 / (.writeMilliseconds / 1000)] as [$s, $c] | ($s - $c | fabs) <= 0.01 + $c / 1000'
 expect "a: no messages" '.messages == []'
+expect "a: the JSON names its MByte and gives bytes per second" \
+    '.bytesPerMByte == 1048576 and (.writeBytesPerSecond / 1048576 - .writeMBps | fabs) <= 0.005'
 expect_clean "a: no test file left" "$m512"
 
 echo "# b) 1 KiB blocks are a multiple of 512-byte sectors"
@@ -270,6 +277,8 @@ if $finished_before_signal; then
 else
     expect_exit "f: exit status 130" 130
     expect "f: state interrupted" '.state == "interrupted"'
+    expect "f: reports what moved, not the plan" \
+        '.bytes == .blocks * .blockBytes and .bytes < .plannedBytes and .plannedBytes == 67108864'
 fi
 expect_clean "f: no test file left" "$m512"
 
@@ -311,6 +320,155 @@ else
     else
         skip_check "h: vfat: losetup failed"
     fi
+fi
+
+echo "# i) what sits at the test files' names"
+printf 'the user keeps this\n' >"$m512/user.txt"
+ln "$m512/user.txt" "$m512/\$_test001.\$\$\$"
+run i1 multi "$m512" --json
+expect_exit "i: hard link at \$_test001.\$\$\$: exit status 0" 0
+if [[ $(cat "$m512/user.txt") == "the user keeps this" && $(stat -c %h "$m512/user.txt") -eq 1 ]]; then
+    ok "i: hard link: the user's file is untouched"
+else
+    fail "i: hard link: the user's file was changed"
+fi
+mkfifo "$m512/\$_test.\$\$\$"
+rc=0
+timeout -k 5 60 "$cli" single "$m512" --size 16 --json >"$work/i2.json" 2>"$work/i2.err" </dev/null || rc=$?
+json=$work/i2.json
+last_run=i2
+expect_exit "i: FIFO at \$_test.\$\$\$: no hang, exit status 0" 0
+mkfifo "$m512/\$_test001.\$\$\$"
+rc=0
+timeout -k 5 60 "$cli" multi "$m512" --json >"$work/i3.json" 2>"$work/i3.err" </dev/null || rc=$?
+json=$work/i3.json
+last_run=i3
+expect_exit "i: FIFO at \$_test001.\$\$\$: no hang, exit status 0" 0
+mkdir "$m512/\$_test005.\$\$\$"
+run i4 multi "$m512" --json
+expect_exit "i: folder at \$_test005.\$\$\$: exit status 1" 1
+expect "i: folder: the message names it" \
+    '[.messages[].text] == ["Der Ordner \"'"$m512"'/$_test005.$$$\" trägt den Namen einer Testdatei und bleibt, wo er ist. Bitte umbenennen oder löschen!"]'
+if [[ -d $m512/\$_test005.\$\$\$ ]]; then ok "i: folder: left alone"; else fail "i: folder: removed"; fi
+rmdir "$m512/\$_test005.\$\$\$"
+rm -f "$m512/user.txt"
+expect_clean "i: no test file left" "$m512"
+
+echo "# j) a killed multi-file run leaves nothing for good"
+# Killed late enough that its files take most of the room: the next run plans fewer files than
+# the killed one left.
+"$cli" multi "$m512" >/dev/null 2>"$work/j.err" </dev/null &
+bg_pid=$!
+for ((i = 0; i < 2000; i++)); do
+    [[ -n $(find "$m512" -maxdepth 1 -name '$_test030.$$$') ]] && break
+    kill -0 "$bg_pid" 2>/dev/null || break
+    sleep 0.005
+done
+kill -KILL "$bg_pid" 2>/dev/null || true
+wait "$bg_pid" 2>/dev/null || true
+bg_pid=
+left=$(find "$m512" -maxdepth 1 -name '$_test*' | wc -l)
+run j multi "$m512" --json
+expect_exit "j: the next run after a kill ($left files left by it): exit status 0" 0
+expect_clean "j: the next run removed them all" "$m512"
+
+echo "# k) two runs on one medium"
+"$cli" single "$m512" --size 64 --block 4 --json >"$work/k1.json" 2>"$work/k1.err" </dev/null &
+bg_pid=$!
+for ((i = 0; i < 2000; i++)); do
+    [[ -s $work/k1.err ]] && break
+    sleep 0.005
+done
+kill -STOP "$bg_pid"
+run k2 single "$m512" --size 16 --json
+expect_exit "k: the second run: exit status 1" 1
+expect "k: the second run says the medium is being tested" \
+    '[.messages[].text] == ["Der Datenträger wird gerade von einem anderen Programm getestet. Bitte warten, bis dieser Test beendet ist!"]'
+if [[ -f $m512/\$_test.\$\$\$ ]]; then ok "k: the first run's file is still there"; else fail "k: the first run's file was deleted"; fi
+kill -CONT "$bg_pid"
+rc=0
+wait "$bg_pid" || rc=$?
+bg_pid=
+json=$work/k1.json
+last_run=k1
+expect_exit "k: the first run: exit status 0" 0
+expect "k: the first run completed all its blocks" '.state == "completed" and .blocks == 16384 and .bytesRead == 67108864'
+expect_clean "k: no test file left" "$m512"
+
+echo "# l) reserved blocks: the refusal quotes the bytes free for the user"
+if make_medium reserved 64 "" 10; then
+    mres=$medium
+    fallocate -l $(($(available_bytes "$mres") - 10 * 1048576)) "$mres/filler"
+    l_avail=$(available_bytes "$mres")
+    l_free=$(stat -f -c '%f %S' "$mres" | awk '{ printf "%d\n", $1 * $2 }')
+    run l single "$mres" --size 16 --json
+    expect_exit "l: exit status 1" 1
+    expect "l: message quotes $l_avail (not the $l_free free in total)" \
+        "(.messages[0].text | capture(\"nur: (?<n>[0-9,.]+) Byte frei\") | .n | gsub(\"[,.]\"; \"\") | tonumber) == $l_avail"
+    run l2 multi "$mres" --json
+    expect "l: multi: the reduction message quotes $l_avail" \
+        "(.messages[0].text | capture(\"nur: (?<n>[0-9,.]+) Byte frei\") | .n | gsub(\"[,.]\"; \"\") | tonumber) == $l_avail"
+    expect "l: multi: the JSON names its MByte" '.bytesPerMByte == 1024000 and .writeBytesPerSecond > 0'
+    expect_clean "l: no test file left" "$mres"
+else
+    skip_check "l: no medium with reserved blocks: $why"
+fi
+
+echo "# m) multi-file test on 4096-byte sectors"
+if [[ -n ${m4k:-} ]]; then
+    run m multi "$m4k" --json
+    expect_exit "m: exit status 1" 1
+    expect "m: the message names the file sizes" \
+        '[.messages[-1].text] == ["Die Dateigrößen des Multi-File-Tests sind kein Vielfaches der Sektorgröße des Datenträgers (4096 Byte)."]'
+    expect_clean "m: no test file left" "$m4k"
+else
+    skip_check "m: no 4096-byte-sector medium"
+fi
+
+echo "# n) an installed program: one per-user log for the window and the command line"
+window_exe=$(dirname "$cli")/kardelo
+program_mib=$(du -cm "$cli" "$window_exe" 2>/dev/null | tail -1 | cut -f1)
+if make_medium program $((program_mib * 3 / 2 + 16)); then
+    mprog=$medium
+    cp "$cli" "$mprog/kardelo-cli"
+    [[ -x $window_exe ]] && cp "$window_exe" "$mprog/kardelo"
+    mount -o remount,ro "$mprog"
+    export XDG_DATA_HOME=$work/xdg
+    if [[ -x $mprog/kardelo ]]; then
+        QT_QPA_PLATFORM=offscreen "$mprog/kardelo" >/dev/null 2>&1 &
+        bg_pid=$!
+        for ((i = 0; i < 1000; i++)); do
+            [[ -f $XDG_DATA_HOME/kardelo/protokoll.dat ]] && break
+            sleep 0.01
+        done
+        kill -TERM "$bg_pid" 2>/dev/null || true
+        wait "$bg_pid" 2>/dev/null || true
+        bg_pid=
+        if [[ -f $XDG_DATA_HOME/kardelo/protokoll.dat ]]; then
+            ok "n: the window made its log in $XDG_DATA_HOME/kardelo/"
+        else
+            fail "n: the window made no log in $XDG_DATA_HOME/kardelo/: $(ls -R "$XDG_DATA_HOME" 2>&1 | tr '\n' ' ')"
+        fi
+    fi
+    run n "$mprog/kardelo-cli" single "$m512" --size 16 --save "Stick n" --json
+    expect_exit "n: --save from a read-only program folder: exit status 0" 0
+    if [[ $(ls "$XDG_DATA_HOME") == kardelo && $(grep -c 'Stick n|' "$XDG_DATA_HOME/kardelo/protokoll.dat") -eq 1 &&
+        $(wc -l <"$XDG_DATA_HOME/kardelo/protokoll.dat") -eq 15 ]]; then
+        ok "n: the window's log and the command line's are one: $XDG_DATA_HOME/kardelo/protokoll.dat"
+    else
+        fail "n: not one log: $(ls -R "$XDG_DATA_HOME" | tr '\n' ' ')"
+    fi
+    export XDG_DATA_HOME=$mprog/xdg
+    run n2 "$mprog/kardelo-cli" single "$m512" --size 16 --save "Stick n"
+    expect_exit "n: no writable folder for the log: exit status 1" 1
+    if grep -q "nicht in $mprog/xdg/kardelo/protokoll.dat eingetragen: der Ordner kann nicht angelegt werden" "$work/n2.err"; then
+        ok "n: says where it tried and why it failed"
+    else
+        fail "n: the failed save is not explained: $(tr '\n' ' ' <"$work/n2.err")"
+    fi
+    unset XDG_DATA_HOME
+else
+    skip_check "n: no medium for the program: $why"
 fi
 
 echo "loop_medium: $passed passed, $failed failed, $skipped skipped"

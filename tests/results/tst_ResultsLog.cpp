@@ -1,4 +1,5 @@
 #include "DriveList.h"
+#include "FaultyFileSystem.h"
 #include "ListView.h"
 #include "ResultsLog.h"
 
@@ -86,11 +87,12 @@ private slots:
         QVERIFY(seed.endsWith("10.06.2013 16:09:14\r\n"));
         QCOMPARE(seed.count("\r\n"), 14);
         QCOMPARE(seed.count('\n'), 14);
-        const QStringList records = validRecords(seed);
+        const QList<LogRecord> records = recordsOf(seed);
         QCOMPARE(records.size(), 14);
-        QCOMPARE(records[5].section('|', 0, 0), QStringLiteral("Trekstor USB 256KByte "));
-        QCOMPARE(records[0], QStringLiteral("BUFFALO USB 2GByte|19,48|30,12| 128| 256|2.023.136|"
-                                            "27.12.2007 09:36:04"));
+        QCOMPARE(records[5][0], QStringLiteral("Trekstor USB 256KByte "));
+        QCOMPARE(QStringList(records[0].begin(), records[0].end()).join(u'|'),
+                 QStringLiteral("BUFFALO USB 2GByte|19,48|30,12| 128| 256|2.023.136|"
+                                "27.12.2007 09:36:04"));
     }
 
     void protDumpCreatesOnlyAMissingLog()
@@ -114,6 +116,17 @@ private slots:
         QTemporaryDir none;
         QVERIFY(!LogExists(none.path()));
         QVERIFY(programFolder().endsWith('/'));
+
+        // Where the executable's folder is not writable, the window and the command line, whose
+        // application names differ, keep one log in one per-user folder.
+        const QString unwritable = none.filePath("not-there");
+        QCoreApplication::setApplicationName("kardelo-cli");
+        const QString forCli = programFolderFor(unwritable);
+        QCoreApplication::setApplicationName("kardelo");
+        QCOMPARE(programFolderFor(unwritable), forCli);
+        QVERIFY(forCli.endsWith("/kardelo/"));
+        QVERIFY(QFileInfo(forCli).isDir());
+        QCOMPARE(programFolderFor(none.path()), none.path() + '/');
         QCOMPARE(logFilePath(none.path() + '/'), none.path() + "/protokoll.dat");
     }
 
@@ -209,7 +222,7 @@ private slots:
                                 "256|2.023.136|27.12.2007 09:36:04\r\n";
         QCOMPARE(readAll(path), seedBytes() + line);
         QVERIFY(isReadOnly(path));
-        QCOMPARE(validRecords(readAll(path)).size(), 15);
+        QCOMPARE(recordsOf(readAll(path)).size(), 15);
         QVERIFY(session.warnings.isEmpty());
 
         session.answer = "  Leerzeichen bleiben  ";
@@ -289,8 +302,11 @@ private slots:
         prot_dump(dir.path());
         Session session{dir.path(), "Stick", {}, {}};
         SaveHooks hooks = session.hooks();
-        hooks.setWritable = [&](const QString&, bool) { return attributeError; };
-        hooks.append = [&](const QString&, const QByteArray&) { return appendError; };
+        testing::FaultyFileSystem files;
+        files.setWritableError = attributeError;
+        files.writeError = appendError;
+        files.failWriteAt = 1;
+        hooks.fileSystem = &files;
         QVERIFY(!SaveTestResult(nullptr, singleResult(), "Stick", hooks));
         const QStringList expected{
             "Fehler beim Schreiben! Mögliche Ursachen:\r\n1. Der aktuelle Ordner befindet "

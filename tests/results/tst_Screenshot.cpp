@@ -34,12 +34,6 @@ public:
     }
 };
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class tst_Screenshot : public QObject {
@@ -90,23 +84,6 @@ private slots:
                  QStringLiteral("ScreenShot wurde als \"USB_DISK.png\" gespeichert!"));
     }
 
-    void fileNameReplacesBlanksOnly_data()
-    {
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<QString>("file");
-        QTest::newRow("inner and outer blanks")
-            << QStringLiteral(" Generic  Flash ") << QStringLiteral("_Generic__Flash_.png");
-        QTest::newRow("other characters kept") << QStringLiteral("SanDisk-Cruzer.v2 (8GB)")
-                                               << QStringLiteral("SanDisk-Cruzer.v2_(8GB).png");
-    }
-    void fileNameReplacesBlanksOnly()
-    {
-        QFETCH(QString, device);
-        QFETCH(QString, file);
-        TakeScreenshot(m_window, device, m_dir.path() + QLatin1Char('/'), hook());
-        QCOMPARE(files(), QStringList{file});
-    }
-
     void noDeviceNameDoesNothing()
     {
         const ScreenshotResult result = TakeScreenshot(m_window, QString(), m_dir.path(), hook());
@@ -153,21 +130,6 @@ private slots:
                                 "2. Sie besitzen nicht die erforderlichen Rechte um in diesen "
                                 "Ordner zu schreiben."));
         QDir(folder).removeRecursively();
-    }
-
-    void plantedLinkAtBmpIsNotFollowed()
-    {
-        const QString victim = m_dir.filePath(QStringLiteral("victim.txt"));
-        {
-            QFile file(victim);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("keep");
-        }
-        QVERIFY(QFile::link(victim, m_dir.filePath(QStringLiteral("USB.bmp"))));
-
-        TakeScreenshot(m_window, QStringLiteral("USB"), m_dir.path(), hook());
-
-        QCOMPARE(contents(victim), QByteArray("keep"));
     }
 
     void clickDuringPauseStartsNoSecondExport()

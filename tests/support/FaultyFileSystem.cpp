@@ -19,6 +19,20 @@ OpenResult FaultyFileSystem::openDirect(const QString& path, OpenMode mode)
     return PosixFileSystem::openDirect(path, mode);
 }
 
+OpenResult FaultyFileSystem::openFile(const QString& path, FileAccess access)
+{
+    if (beforeOpenFile)
+        beforeOpenFile(path, access);
+    if (openFileError)
+        return {InvalidHandle, openFileError};
+    return PosixFileSystem::openFile(path, access);
+}
+
+int FaultyFileSystem::setWritable(FileHandle handle, bool writable)
+{
+    return setWritableError ? setWritableError : PosixFileSystem::setWritable(handle, writable);
+}
+
 TransferResult FaultyFileSystem::write(FileHandle handle, const std::byte* data, std::size_t count)
 {
     ++writeCalls;

@@ -20,7 +20,11 @@ public:
     int failWriteAt = 0;
     int readError = 0;
     int failReadAt = 0;
-    int removeError = 0;                         // errno for every removal
+    int removeError = 0;      // errno for every removal
+    int openFileError = 0;    // errno for every plain open (log, screenshot)
+    int setWritableError = 0; // errno for every change of the write bits
+    // Runs before every plain open: tests swap what sits at the name from here.
+    std::function<void(const QString& path, FileAccess access)> beforeOpenFile;
     bool driveGone = false;                      // root unreachable, every look-up answers ENOTCONN
     std::optional<std::uint64_t> deviceOverride; // a different file system at the root
     std::optional<DiskSpace> space;              // reported instead of the real figures
@@ -37,6 +41,8 @@ public:
     QList<std::int64_t> writeSizes;
 
     OpenResult openDirect(const QString& path, OpenMode mode) override;
+    OpenResult openFile(const QString& path, FileAccess access) override;
+    int setWritable(FileHandle handle, bool writable) override;
     TransferResult write(FileHandle handle, const std::byte* data, std::size_t count) override;
     TransferResult read(FileHandle handle, std::byte* data, std::size_t count) override;
     PathStatus pathStatus(const QString& path) override;

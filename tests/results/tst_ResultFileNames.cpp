@@ -1,0 +1,259 @@
+// What a hostile user or medium can put where the results go: at protokoll.dat, at the
+// screenshot's names, and in the device name the screenshot is named after. Nothing outside the
+// program folder is written, truncated or made writable, and nothing waits on a FIFO.
+
+#include "FaultyFileSystem.h"
+#include "FifoGuard.h"
+#include "ResultsLog.h"
+#include "Screenshot.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kardelo;
+using namespace kardelo::results;
+using namespace kardelo::testing;
+
+namespace {
+
+enum class Planted { SymbolicLink, DanglingLink, HardLink, Fifo, Folder };
+
+const QByteArray Precious = "the user's own file";
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat info {};
+    return ::stat(native(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// Puts something at name; a link or hard link leads to target.
+void plant(Planted planted, const QString& name, const QString& target)
+{
+    switch (planted) {
+    case Planted::SymbolicLink:
+        QVERIFY(QFile::link(target, name));
+        break;
+    case Planted::DanglingLink:
+        QVERIFY(QFile::link(target + QStringLiteral(".none"), name));
+        break;
+    case Planted::HardLink:
+        QVERIFY(::link(native(target).constData(), native(name).constData()) == 0);
+        break;
+    case Planted::Fifo:
+        QVERIFY(::mkfifo(native(name).constData(), 0600) == 0);
+        break;
+    case Planted::Folder:
+        QVERIFY(QDir().mkdir(name));
+        break;
+    }
+}
+
+void addPlantedRows(const char* where)
+{
+    QTest::addRow("%s: link to a user's file", where) << Planted::SymbolicLink;
+    QTest::addRow("%s: dangling link", where) << Planted::DanglingLink;
+    QTest::addRow("%s: hard link to a user's file", where) << Planted::HardLink;
+    QTest::addRow("%s: FIFO", where) << Planted::Fifo;
+    QTest::addRow("%s: folder", where) << Planted::Folder;
+}
+
+TestResult singleResult()
+{
+    TestResult result;
+    result.kind = TestKind::SingleFile;
+    result.singleWriteSpeed = "19,48";
+    result.singleReadSpeed = "30,12";
+    result.fileSizeText = " 128";
+    result.blockSizeText = " 256";
+    result.totalSizeText = "2.071.691.264";
+    return result;
+}
+
+} // namespace
+
+class tst_ResultFileNames : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_folder; // the program folder, inside m_dir
+    QString m_user;   // a file of the user's, read-only, beside the program folder
+    QWidget m_window;
+
+    QString inFolder(const QString& name) const { return m_folder + name; }
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        auto* layout = new QVBoxLayout(&m_window);
+        layout->addWidget(new QLabel(QStringLiteral("Schreiben: 19,48 MByte/s")));
+        m_window.resize(200, 100);
+    }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_folder = m_dir->filePath(QStringLiteral("program/"));
+        QVERIFY(QDir().mkpath(m_folder));
+        m_user = m_dir->filePath(QStringLiteral("user.png"));
+        QFile file(m_user);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Precious);
+        file.close();
+        QVERIFY(::chmod(native(m_user).constData(), 0444) == 0);
+    }
+
+    void whatSitsAtTheLogsName_data()
+    {
+        QTest::addColumn<Planted>("planted");
+        addPlantedRows("protokoll.dat");
+    }
+    void whatSitsAtTheLogsName()
+    {
+        QFETCH(Planted, planted);
+        const QString log = logFilePath(m_folder);
+        plant(planted, log, m_user);
+
+        prot_dump(m_folder); // anything at the name counts as an existing log
+        SaveHooks hooks;
+        hooks.folder = m_folder;
+        SaveResult saved;
+        LogReadResult read;
+        bool hung = false;
+        {
+            const FifoGuard guard(log);
+            saved = appendTestResult(singleResult(), QStringLiteral("Stick"), hooks);
+            read = readLog(PosixFileSystem::instance(), log, [](const LogRecord&) {});
+            hung = guard.fired();
+        }
+        QVERIFY2(!hung, "waited on a FIFO at the log's name");
+        // The three-line write-error message is due; nothing reached the user's file.
+        QCOMPARE(saved.outcome, SaveOutcome::AccessRefused);
+        QCOMPARE(contents(m_user), Precious);
+        QCOMPARE(modeOf(m_user), mode_t(0444));
+        QVERIFY(!QFileInfo::exists(m_user + QStringLiteral(".none")));
+        // Reading through a second name is harmless; anything but a regular file is refused.
+        QCOMPARE(read.outcome, planted == Planted::HardLink ? LogReadOutcome::Read
+                                                            : LogReadOutcome::NotARegularFile);
+    }
+
+    void theLogSwappedBetweenCheckAndWrite()
+    {
+        prot_dump(m_folder);
+        const QString log = logFilePath(m_folder);
+        FaultyFileSystem files;
+        files.beforeOpenFile = [&](const QString& path, FileAccess access) {
+            if (access == FileAccess::Append) {
+                QFile::remove(path);
+                QVERIFY(::link(native(m_user).constData(), native(path).constData()) == 0);
+            }
+        };
+        SaveHooks hooks;
+        hooks.folder = m_folder;
+        hooks.fileSystem = &files;
+        QCOMPARE(appendTestResult(singleResult(), QStringLiteral("Stick"), hooks).outcome,
+                 SaveOutcome::AccessRefused);
+        QCOMPARE(contents(m_user), Precious);
+    }
+
+    void deviceNamesBecomeOneFileName_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("png"); // empty: no screenshot at all
+        QTest::newRow("blanks, other characters kept")
+            << " Generic  Flash (8GB)" << QStringLiteral("_Generic__Flash_(8GB).png");
+        QTest::newRow("steps out of the folder")
+            << "../../victim" << QStringLiteral(".._.._victim.png");
+        QTest::newRow("absolute path") << "/tmp/x y" << QStringLiteral("_tmp_x_y.png");
+        QTest::newRow("control characters") << QStringLiteral("A\nB\tC") + QChar(0x7F) + QChar(0x85)
+                                            << QStringLiteral("A_B_C__.png");
+        QTest::newRow("dot") << "." << QString();
+        QTest::newRow("dot dot") << ".." << QString();
+    }
+    void deviceNamesBecomeOneFileName()
+    {
+        QFETCH(QString, device);
+        QFETCH(QString, png);
+        // Deep enough that "../.." still lands inside the temporary folder.
+        const QString folder = m_folder + QStringLiteral("a/b/");
+        QVERIFY(QDir().mkpath(folder));
+        QList<QString> messages;
+        const ScreenshotResult result =
+            TakeScreenshot(m_window, device, folder,
+                           [&](QMessageBox::Icon, const QString& text) { messages << text; });
+        QVERIFY(result.attempted);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 png.isEmpty() ? QStringList() : QStringList{png});
+        QCOMPARE(result.pngPath, png.isEmpty() ? QString() : folder + png);
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("victim.png"))));
+        QCOMPARE(messages.size(), png.isEmpty() ? 0 : 1);
+    }
+
+    void whatSitsAtTheScreenshotsNames_data()
+    {
+        QTest::addColumn<Planted>("planted");
+        QTest::addColumn<QString>("suffix");
+        const std::pair<Planted, const char*> kinds[] = {
+            {Planted::SymbolicLink, "link to a read-only user's file"},
+            {Planted::DanglingLink, "dangling link"},
+            {Planted::HardLink, "hard link to a read-only user's file"},
+            {Planted::Fifo, "FIFO"},
+            {Planted::Folder, "folder"}};
+        for (const char* suffix : {".png", ".bmp"})
+            for (const auto& [planted, what] : kinds)
+                QTest::addRow("%s: %s", suffix, what) << planted << QString::fromLatin1(suffix);
+    }
+    void whatSitsAtTheScreenshotsNames()
+    {
+        QFETCH(Planted, planted);
+        QFETCH(QString, suffix);
+        const QString name = inFolder(QStringLiteral("USB_DISK") + suffix);
+        plant(planted, name, m_user);
+        ScreenshotResult result;
+        bool hung = false;
+        {
+            const FifoGuard guard(name);
+            result = TakeScreenshot(m_window, QStringLiteral("USB DISK"), m_folder,
+                                    [](QMessageBox::Icon, const QString&) {});
+            hung = guard.fired();
+        }
+        QVERIFY2(!hung, "waited on a FIFO at a screenshot's name");
+        QCOMPARE(contents(m_user), Precious);
+        QCOMPARE(modeOf(m_user), mode_t(0444));
+        QVERIFY(!QFileInfo::exists(m_user + QStringLiteral(".none")));
+        QVERIFY(!QFileInfo::exists(inFolder(QStringLiteral("USB_DISK.bmp"))) ||
+                planted == Planted::Folder);
+        if (planted == Planted::Folder) {
+            QVERIFY(QFileInfo(name).isDir());
+            QVERIFY(result.pngPath.isEmpty());
+        } else {
+            // The link itself was replaced: a new file of the program's own is there.
+            const QFileInfo png(inFolder(QStringLiteral("USB_DISK.png")));
+            QVERIFY(png.isFile() && !png.isSymLink());
+            QCOMPARE(QImage(png.filePath(), "PNG").size(), m_window.size());
+        }
+    }
+};
+
+QTEST_MAIN(tst_ResultFileNames)
+#include "tst_ResultFileNames.moc"
