@@ -94,6 +94,11 @@ ok "apt-get install"
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 check "kardelo-cli is found on PATH in /usr/bin" test "$(command -v kardelo-cli)" = /usr/bin/kardelo-cli
 check "kardelo-cli --help prints the usage" bash -c 'kardelo-cli --help | grep -q "^Aufruf:"'
+package_version=$(dpkg-deb -f "$deb" Version)
+check "kardelo-cli --version names the package's version" \
+    test "$(kardelo-cli --version)" = "kardelo-cli $package_version"
+check "kardelo --version names the package's version" \
+    test "$(kardelo --version)" = "kardelo $package_version"
 check "kardelo-cli drives lists the drives" kardelo-cli drives
 
 # A user's own data folder, so no earlier log decides anything.
