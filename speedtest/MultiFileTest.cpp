@@ -14,51 +14,28 @@ constexpr std::int64_t BytesPerMByte = 1024 * 1000; // KByte per millisecond
 } // namespace
 
 MultiFileTest::MultiFileTest(TestWindow& window, Platform platform)
-    : m_window(window), m_platform(platform), m_state(window.testState())
-{
-    m_report.kind = TestKind::MultiFile;
-    m_report.bytesPerMByte = BytesPerMByte;
-}
+    : TestRun(window, platform, TestKind::MultiFile,
+              {controls::Label20, controls::Label18, controls::Label21, controls::Label19},
+              BytesPerMByte)
+{}
 
 QString MultiFileTest::fileName(std::int32_t number)
 {
     return QStringLiteral("$_test") + formats::threeDigits(number) + QStringLiteral(".$$$");
 }
 
-RunReport MultiFileTest::run()
+void MultiFileTest::prepare()
 {
-    m_report.completed = runToNormalEnd([this] { return plan() && measure(); },
-                                        [this](const auto& pending) { endOfTest(pending); });
-    return m_report;
+    m_plannedCount = MaxFiles;
+    m_plannedTotal = 0;
 }
 
 bool MultiFileTest::plan()
 {
     using namespace controls;
-    ignoreErrors([&] {
-        m_window.setEnabled(cmdSnap, false);
-        m_window.setEnabled(cmdProt, false);
-        m_state.testKind = TestKind::MultiFile;
-        m_window.setEnabled(Command8, false);
-        m_window.setEnabled(Command1, false);
-        m_plannedCount = MaxFiles;
-        m_plannedTotal = 0;
-        m_state.abortRequested = false;
-        m_window.setProgressBackground(rgb(128, 128, 128));
-        m_window.setText(Label18, messages::ThroughputReset);
-        m_window.setText(Label19, messages::ThroughputReset);
-        m_window.setText(Label20, messages::TimeReset);
-        m_window.setText(Label21, messages::TimeReset);
-    });
-
-    const QString drive = m_window.checkSelect();
-    if (drive.isEmpty()) {
-        ignoreErrors(
-            [&] { m_window.showMessage(messages::NoDriveSelected, MessageIcon::Information); });
+    if (!takeSelectedDrive())
         return false;
-    }
-    const QString root = driveRootOf(drive);
-    m_drive.emplace(m_platform.fileSystem, root);
+    const QString root = m_drive->path();
     if (!claimTestNames())
         return false;
     ignoreErrors([&] { updateFreeSpace(m_window, m_platform.fileSystem, root); });
@@ -99,11 +76,6 @@ bool MultiFileTest::plan()
 
 bool MultiFileTest::claimTestNames()
 {
-    m_folderLock.emplace(m_platform.fileSystem, m_drive->path());
-    if (m_folderLock->heldByAnotherRun()) {
-        m_window.showMessage(messages::OtherRunActive, MessageIcon::Warning);
-        return false;
-    }
     // Every name is looked at before any goes: a file held by another run means that run's
     // other files are not leftovers either.
     for (std::int32_t i = 1; i <= MaxFiles; ++i) {
@@ -123,6 +95,8 @@ bool MultiFileTest::claimTestNames()
 bool MultiFileTest::measure()
 {
     using namespace controls;
+    if (!plan())
+        return false;
     if (m_buffer.size() != BufferBytes)
         throw RuntimeError(ErrorCode::OutOfMemory);
     m_window.updateProgress({0, 0, 0, QStringLiteral("0"), true});
@@ -154,13 +128,7 @@ bool MultiFileTest::measure()
     m_report.writeBytesPerSecond = m_plannedTotal / m_writeTime * 1000.0;
     m_report.readBytesPerSecond = m_plannedTotal / m_readTime * 1000.0;
 
-    m_window.setBusyPointer(false);
-    m_window.setEnabled(Command8, true);
-    m_window.setEnabled(Command1, true);
-    m_state.abortRequested = false;
-    m_window.setEnabled(cmdSnap, true);
-    m_window.setEnabled(cmdProt, true);
-    m_window.updateProgress({100, 100, m_plannedCount, messages::ProgressFinished, true});
+    finishNormally(m_plannedCount);
     return true;
 }
 
@@ -174,23 +142,24 @@ bool MultiFileTest::writePhase()
         const QString path = m_drive->filePath(m_names[i]);
         // The file's interval: open, the second message handling, transfer, flush and close.
         m_writeTimer->ResetTimer();
-        m_state.writeHandle = basFileAPI::OpenForWrite(files, path);
+        const OpenResult opened = basFileAPI::OpenForWrite(files, path);
+        m_state.writeHandle = opened.handle;
         if (m_state.writeHandle == InvalidHandle) {
-            if (const auto text = openFailureText(*m_drive, basFileAPI::LastError()))
+            if (const auto text = openFailureText(*m_drive, opened.error))
                 m_window.showMessage(*text, MessageIcon::Warning);
             return false;
         }
         m_window.processEvents();
         if (m_state.abortRequested)
             return false;
-        const bool written =
+        const TransferResult written =
             basFileAPI::WriteBlock(files, m_state.writeHandle, m_buffer.data(), m_sizes[i]);
-        m_report.writtenBytes += static_cast<std::int64_t>(basFileAPI::LastMoved());
-        if (!written) {
+        m_report.writtenBytes += static_cast<std::int64_t>(written.moved);
+        if (!written.ok) {
             m_window.showMessage(
                 transferFailureText(files, *m_drive,
-                                    {TestKind::MultiFile, Direction::Write, basFileAPI::LastError(),
-                                     m_sizes[i], basFileAPI::LastMoved(), path}),
+                                    {TestKind::MultiFile, Direction::Write, written.error,
+                                     m_sizes[i], written.moved, path}),
                 MessageIcon::Warning);
             return false;
         }
@@ -216,21 +185,20 @@ bool MultiFileTest::readPhase()
         const QString path = m_drive->filePath(m_names[i]);
         // The read interval holds no message handling: open, abort check, transfer, close.
         m_readTimer->ResetTimer();
-        m_state.readHandle = basFileAPI::OpenForRead(files, path);
+        const OpenResult opened = basFileAPI::OpenForRead(files, path);
+        m_state.readHandle = opened.handle;
         if (m_state.readHandle == InvalidHandle)
-            throw RuntimeError(ErrorCode::DeviceUnavailable,
-                               files.errorText(basFileAPI::LastError()));
+            throw RuntimeError(ErrorCode::DeviceUnavailable, files.errorText(opened.error));
         if (m_state.abortRequested)
             return false;
-        const bool read =
+        const TransferResult read =
             basFileAPI::ReadBlock(files, m_state.readHandle, m_buffer.data(), m_sizes[i]);
-        m_report.readBytes += static_cast<std::int64_t>(basFileAPI::LastMoved());
-        if (!read) {
-            m_window.showMessage(
-                transferFailureText(files, *m_drive,
-                                    {TestKind::MultiFile, Direction::Read, basFileAPI::LastError(),
-                                     m_sizes[i], basFileAPI::LastMoved(), path}),
-                MessageIcon::Warning);
+        m_report.readBytes += static_cast<std::int64_t>(read.moved);
+        if (!read.ok) {
+            m_window.showMessage(transferFailureText(files, *m_drive,
+                                                     {TestKind::MultiFile, Direction::Read,
+                                                      read.error, m_sizes[i], read.moved, path}),
+                                 MessageIcon::Warning);
             return false;
         }
         ++m_report.readTransfers;
@@ -244,15 +212,16 @@ bool MultiFileTest::readPhase()
     return true;
 }
 
-void MultiFileTest::removeTestFiles(std::exception_ptr& firstFailure, QString& failedPath)
+TestRun::CleanupFailure MultiFileTest::removeTestFiles()
 {
     // Nothing is touched in a folder where another run is at work, nor before this run took it.
-    if (!m_drive || !m_folderLock || m_folderLock->heldByAnotherRun() || m_otherRunAtWork)
-        return;
+    if (!ownsTestFolder() || m_otherRunAtWork)
+        return {};
     const std::int32_t shown = std::min(m_plannedCount, m_namedCount);
     std::optional<CaptionGuard> deleting;
     if (shown > 0)
         deleting.emplace(m_window, messages::DeletingTestFiles);
+    CleanupFailure first;
     // Every name of the test, not only the planned ones: what a killed run left goes too.
     for (std::int32_t i = 1; i <= MaxFiles; ++i) {
         if (i <= shown) {
@@ -264,40 +233,10 @@ void MultiFileTest::removeTestFiles(std::exception_ptr& firstFailure, QString& f
         const QString path = m_drive->filePath(fileName(i));
         std::exception_ptr failure =
             contain([&] { clearTestFileName(m_platform.fileSystem, *m_drive, path); });
-        if (failure && !firstFailure) {
-            firstFailure = failure;
-            failedPath = path;
-        }
+        if (failure && !first.error)
+            first = {failure, path};
     }
-}
-
-void MultiFileTest::endOfTest(const std::optional<RuntimeError>& pending)
-{
-    using namespace controls;
-    FileSystem& files = m_platform.fileSystem;
-    if (pending && pending->code() == ErrorCode::BadFileNameOrNumber) {
-        contain([&] { m_window.showMessage(messages::DriveAccess, MessageIcon::Warning); });
-    } else {
-        contain([&] { closeIfOpen(files, m_state.readHandle); });
-        contain([&] { closeIfOpen(files, m_state.writeHandle); });
-        // Every way out deletes what the run wrote, not only the abort: files left on the
-        // user's medium would be this program's litter.
-        std::exception_ptr failure;
-        QString failedPath;
-        contain([&] { removeTestFiles(failure, failedPath); });
-        if (const auto text = cleanupFailureText(failure, failedPath))
-            contain([&] { m_window.showMessage(*text, MessageIcon::Warning); });
-    }
-    contain([&] { closeIfOpen(files, m_state.readHandle); });
-    contain([&] { closeIfOpen(files, m_state.writeHandle); });
-
-    contain([&] { m_window.setBusyPointer(false); });
-    m_state.abortRequested = false;
-    contain([&] { m_window.updateProgress({100, 100, 100, messages::ProgressAborted, true}); });
-    contain([&] { m_window.setEnabled(Command8, true); });
-    contain([&] { m_window.setEnabled(Command1, true); });
-    contain([&] { m_window.setEnabled(cmdSnap, false); });
-    contain([&] { m_window.setEnabled(cmdProt, false); });
+    return first;
 }
 
 } // namespace kardelo

@@ -18,34 +18,27 @@ namespace kardelo {
 // The multi-file test: up to 100 files of random size, each written in one transfer with the
 // cache bypassed, read back and deleted. Each file's interval holds its open, transfer and
 // flush and close, so the figure includes the file system's cost of making many files.
-class MultiFileTest {
+class MultiFileTest : public TestRun {
 public:
     static constexpr std::int32_t MaxFiles = 100;
     static constexpr std::int32_t MaxSizeMB = 4;
 
     MultiFileTest(TestWindow& window, Platform platform);
 
-    RunReport run();
-
     // "$_test001.$$$" for file 1.
     static QString fileName(std::int32_t number);
 
 private:
-    // Preparation and planning; false: take the end-of-test path.
+    void prepare() override;
+    bool measure() override;
+    CleanupFailure removeTestFiles() override;
+    // The drive, its names and the plan; false: take the end-of-test path.
     bool plan();
-    // Takes the folder and clears every one of the test's names, so that files a killed run
-    // left behind neither stay nor count against the free space. False: take the
-    // end-of-test path.
+    // Clears every one of the test's names, so that files a killed run left behind neither
+    // stay nor count against the free space. False: take the end-of-test path.
     bool claimTestNames();
-    bool measure();
     bool writePhase();
     bool readPhase();
-    void removeTestFiles(std::exception_ptr& firstFailure, QString& failedPath);
-    void endOfTest(const std::optional<RuntimeError>& pending);
-
-    TestWindow& m_window;
-    Platform m_platform;
-    TestState& m_state;
 
     std::int32_t m_plannedCount = MaxFiles;
     std::int32_t m_namedCount = 0; // entries of the file table that got a name
@@ -55,12 +48,9 @@ private:
     std::int32_t m_writeTime = 0;                     // whole milliseconds
     std::int32_t m_readTime = 0;
     AlignedBuffer m_buffer;
-    std::optional<DriveRoot> m_drive;
-    std::optional<FolderLock> m_folderLock;
     bool m_otherRunAtWork = false; // one of the names is held: its neighbours are not leftovers
     std::optional<clsTimer> m_writeTimer;
     std::optional<clsTimer> m_readTimer;
-    RunReport m_report;
 };
 
 } // namespace kardelo

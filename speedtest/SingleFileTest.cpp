@@ -20,65 +20,28 @@ std::int32_t multiplyChecked(std::int32_t a, std::int32_t b)
 } // namespace
 
 SingleFileTest::SingleFileTest(TestWindow& window, Platform platform)
-    : m_window(window), m_platform(platform), m_state(window.testState())
-{
-    m_report.kind = TestKind::SingleFile;
-    m_report.bytesPerMByte = static_cast<std::int64_t>(BytesPerMB);
-}
-
-RunReport SingleFileTest::run()
-{
-    prepare();
-    m_report.completed = runToNormalEnd([this] { return measure(); },
-                                        [this](const auto& pending) { endOfTest(pending); });
-    return m_report;
-}
+    : TestRun(window, platform, TestKind::SingleFile,
+              {controls::Label1, controls::Label2, controls::Label3, controls::Label4},
+              static_cast<std::int64_t>(BytesPerMB))
+{}
 
 void SingleFileTest::prepare()
 {
-    using namespace controls;
-    ignoreErrors([&] {
-        m_window.setEnabled(cmdSnap, false);
-        m_window.setEnabled(cmdProt, false);
-        m_state.testKind = TestKind::SingleFile;
-        m_window.setEnabled(Command1, false);
-        m_window.setEnabled(Command8, false);
-        m_window.setProgressBackground(rgb(128, 128, 128));
-    });
-    ignoreErrors([&] {
-        m_blockSizeKB = settings::toNumber(m_window.text(Combo2));
-        m_blockBytes = multiplyChecked(m_blockSizeKB, BytesPerKB);
-        if (m_blockBytes < 0)
-            throw RuntimeError(ErrorCode::SubscriptOutOfRange);
-        m_buffer = AlignedBuffer(static_cast<std::size_t>(m_blockBytes));
-    });
-    ignoreErrors([&] {
-        m_state.abortRequested = false;
-        m_window.setText(Label1, messages::TimeReset);
-        m_window.setText(Label2, messages::ThroughputReset);
-        m_window.setText(Label3, messages::TimeReset);
-        m_window.setText(Label4, messages::ThroughputReset);
-    });
+    m_blockSizeKB = settings::toNumber(m_window.text(controls::Combo2));
+    m_blockBytes = multiplyChecked(m_blockSizeKB, BytesPerKB);
+    if (m_blockBytes < 0)
+        throw RuntimeError(ErrorCode::SubscriptOutOfRange);
+    m_buffer = AlignedBuffer(static_cast<std::size_t>(m_blockBytes));
 }
 
 bool SingleFileTest::measure()
 {
     using namespace controls;
-    const QString drive = m_window.checkSelect();
-    if (drive.isEmpty()) {
-        m_window.showMessage(messages::NoDriveSelected, MessageIcon::Information);
+    if (!takeSelectedDrive())
         return false;
-    }
-    const QString root = driveRootOf(drive);
-    m_state.testFileName = root + TestFileName;
-    m_drive.emplace(m_platform.fileSystem, root);
+    m_state.testFileName = m_drive->filePath(TestFileName);
     // Whatever sits at the name goes, a link included (the link, never what it points to),
-    // unless another run is at work on this folder or a folder sits there.
-    m_folderLock.emplace(m_platform.fileSystem, root);
-    if (m_folderLock->heldByAnotherRun()) {
-        m_window.showMessage(messages::OtherRunActive, MessageIcon::Warning);
-        return false;
-    }
+    // unless another run holds it or a folder sits there.
     if (const auto blocked = blockedNameText(
             clearTestFileName(m_platform.fileSystem, *m_drive, m_state.testFileName),
             m_state.testFileName)) {
@@ -87,7 +50,7 @@ bool SingleFileTest::measure()
     }
 
     m_window.setBusyPointer(true);
-    updateFreeSpace(m_window, m_platform.fileSystem, root);
+    updateFreeSpace(m_window, m_platform.fileSystem, m_drive->path());
 
     const std::int32_t fileSizeMB = settings::toNumber(m_window.text(Combo1));
     const std::int32_t fileBytes = multiplyChecked(fileSizeMB, BytesPerKB * BytesPerKB);
@@ -125,14 +88,7 @@ bool SingleFileTest::measure()
         m_window.processEvents();
         clearTestFileName(m_platform.fileSystem, *m_drive, m_state.testFileName);
     }
-
-    m_window.setBusyPointer(false);
-    m_window.setEnabled(Command1, true);
-    m_window.setEnabled(Command8, true);
-    m_state.abortRequested = false;
-    m_window.setEnabled(cmdSnap, true);
-    m_window.setEnabled(cmdProt, true);
-    m_window.updateProgress({100, 100, 100, messages::ProgressFinished, true});
+    finishNormally(100);
     return true;
 }
 
@@ -146,13 +102,13 @@ bool SingleFileTest::transferPhase(Direction direction)
     std::int32_t& movedBlocks = writing ? m_report.writtenTransfers : m_report.readTransfers;
     const QString& caption = writing ? messages::ProgressWriting : messages::ProgressReading;
 
-    handle = writing ? basFileAPI::OpenForWrite(files, m_state.testFileName)
-                     : basFileAPI::OpenForRead(files, m_state.testFileName);
+    const OpenResult opened = writing ? basFileAPI::OpenForWrite(files, m_state.testFileName)
+                                      : basFileAPI::OpenForRead(files, m_state.testFileName);
+    handle = opened.handle;
     if (handle == InvalidHandle) {
         if (!writing)
-            throw RuntimeError(ErrorCode::DeviceUnavailable,
-                               files.errorText(basFileAPI::LastError()));
-        if (const auto text = openFailureText(*m_drive, basFileAPI::LastError()))
+            throw RuntimeError(ErrorCode::DeviceUnavailable, files.errorText(opened.error));
+        if (const auto text = openFailureText(*m_drive, opened.error))
             m_window.showMessage(*text, MessageIcon::Warning);
         return false;
     }
@@ -166,15 +122,15 @@ bool SingleFileTest::transferPhase(Direction direction)
         m_window.processEvents();
         if (m_state.abortRequested)
             return false;
-        const bool moved =
+        const TransferResult moved =
             writing ? basFileAPI::WriteBlock(files, handle, m_buffer.data(), m_blockBytes)
                     : basFileAPI::ReadBlock(files, handle, m_buffer.data(), m_blockBytes);
-        movedBytes += static_cast<std::int64_t>(basFileAPI::LastMoved());
-        if (!moved) {
+        movedBytes += static_cast<std::int64_t>(moved.moved);
+        if (!moved.ok) {
             m_window.showMessage(
                 transferFailureText(files, *m_drive,
-                                    {TestKind::SingleFile, direction, basFileAPI::LastError(),
-                                     m_blockBytes, basFileAPI::LastMoved(), m_state.testFileName}),
+                                    {TestKind::SingleFile, direction, moved.error, m_blockBytes,
+                                     moved.moved, m_state.testFileName}),
                 MessageIcon::Warning);
             return false;
         }
@@ -198,8 +154,10 @@ bool SingleFileTest::transferPhase(Direction direction)
     return true;
 }
 
-std::exception_ptr SingleFileTest::deleteTestFile()
+TestRun::CleanupFailure SingleFileTest::removeTestFiles()
 {
+    CaptionGuard deleting(m_window, messages::DeletingTestFile);
+    m_window.processEvents();
     const QString& name = m_state.testFileName;
     if (name.isEmpty())
         return {};
@@ -208,41 +166,9 @@ std::exception_ptr SingleFileTest::deleteTestFile()
         removeLeftTestFile(m_platform.fileSystem, name);
         return {};
     }
-    if (m_folderLock && m_folderLock->heldByAnotherRun())
+    if (!ownsTestFolder())
         return {};
-    return contain([&] { clearTestFileName(m_platform.fileSystem, *m_drive, name); });
-}
-
-void SingleFileTest::endOfTest(const std::optional<RuntimeError>& pending)
-{
-    using namespace controls;
-    FileSystem& files = m_platform.fileSystem;
-    if (pending && pending->code() == ErrorCode::BadFileNameOrNumber) {
-        contain([&] { m_window.showMessage(messages::DriveAccess, MessageIcon::Warning); });
-    } else {
-        contain([&] { closeIfOpen(files, m_state.readHandle); });
-        contain([&] { closeIfOpen(files, m_state.writeHandle); });
-        std::exception_ptr failure;
-        contain([&] {
-            CaptionGuard deleting(m_window, messages::DeletingTestFile);
-            m_window.processEvents();
-            failure = deleteTestFile();
-        });
-        if (const auto text = cleanupFailureText(failure, m_state.testFileName))
-            contain([&] { m_window.showMessage(*text, MessageIcon::Warning); });
-    }
-    // The handles stay closed even on the drive-access path: their drive is gone, and a
-    // descriptor left open would keep it busy.
-    contain([&] { closeIfOpen(files, m_state.readHandle); });
-    contain([&] { closeIfOpen(files, m_state.writeHandle); });
-
-    contain([&] { m_window.setBusyPointer(false); });
-    m_state.abortRequested = false;
-    contain([&] { m_window.setEnabled(Command1, true); });
-    contain([&] { m_window.setEnabled(Command8, true); });
-    contain([&] { m_window.setEnabled(cmdSnap, false); });
-    contain([&] { m_window.setEnabled(cmdProt, false); });
-    contain([&] { m_window.updateProgress({100, 100, 100, messages::ProgressAborted, true}); });
+    return {contain([&] { clearTestFileName(m_platform.fileSystem, *m_drive, name); }), name};
 }
 
 } // namespace kardelo

@@ -1,5 +1,6 @@
 #include "TestRun.h"
 
+#include "ControlNames.h"
 #include "Formats.h"
 #include "RuntimeError.h"
 #include "TestMessages.h"
@@ -173,6 +174,107 @@ std::optional<QString> cleanupFailureText(const std::exception_ptr& failure, con
     } catch (...) {
         return messages::notDeleted(path, QString());
     }
+}
+
+TestRun::TestRun(TestWindow& window, Platform platform, TestKind kind, ResultLabels labels,
+                 std::int64_t bytesPerMByte)
+    : m_window(window), m_platform(platform), m_state(window.testState()), m_labels(labels)
+{
+    m_report.kind = kind;
+    m_report.bytesPerMByte = bytesPerMByte;
+}
+
+RunReport TestRun::run()
+{
+    start();
+    m_report.completed = runToNormalEnd([this] { return measure(); },
+                                        [this](const auto& pending) { endOfTest(pending); });
+    return m_report;
+}
+
+void TestRun::start()
+{
+    using namespace controls;
+    ignoreErrors([&] {
+        m_window.setEnabled(cmdSnap, false);
+        m_window.setEnabled(cmdProt, false);
+        m_state.testKind = m_report.kind;
+        m_window.setEnabled(Command1, false);
+        m_window.setEnabled(Command8, false);
+        m_window.setProgressBackground(rgb(128, 128, 128));
+    });
+    ignoreErrors([&] { prepare(); });
+    ignoreErrors([&] {
+        m_state.abortRequested = false;
+        m_window.setText(m_labels.writeTime, messages::TimeReset);
+        m_window.setText(m_labels.writeSpeed, messages::ThroughputReset);
+        m_window.setText(m_labels.readTime, messages::TimeReset);
+        m_window.setText(m_labels.readSpeed, messages::ThroughputReset);
+    });
+}
+
+bool TestRun::takeSelectedDrive()
+{
+    const QString drive = m_window.checkSelect();
+    if (drive.isEmpty()) {
+        m_window.showMessage(messages::NoDriveSelected, MessageIcon::Information);
+        return false;
+    }
+    m_drive.emplace(m_platform.fileSystem, driveRootOf(drive));
+    m_folderLock.emplace(m_platform.fileSystem, m_drive->path());
+    if (m_folderLock->heldByAnotherRun()) {
+        m_window.showMessage(messages::OtherRunActive, MessageIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
+bool TestRun::ownsTestFolder() const
+{
+    return m_drive && m_folderLock && !m_folderLock->heldByAnotherRun();
+}
+
+void TestRun::finishNormally(std::int32_t progressMaximum)
+{
+    using namespace controls;
+    m_window.setBusyPointer(false);
+    m_window.setEnabled(Command1, true);
+    m_window.setEnabled(Command8, true);
+    m_state.abortRequested = false;
+    m_window.setEnabled(cmdSnap, true);
+    m_window.setEnabled(cmdProt, true);
+    m_window.updateProgress({100, 100, progressMaximum, messages::ProgressFinished, true});
+}
+
+void TestRun::endOfTest(const std::optional<RuntimeError>& pending)
+{
+    using namespace controls;
+    FileSystem& files = m_platform.fileSystem;
+    if (pending && pending->code() == ErrorCode::BadFileNameOrNumber) {
+        contain([&] { m_window.showMessage(messages::DriveAccess, MessageIcon::Warning); });
+    } else {
+        contain([&] { closeIfOpen(files, m_state.readHandle); });
+        contain([&] { closeIfOpen(files, m_state.writeHandle); });
+        // Every way out removes what the run wrote, not only the abort: files left on the
+        // user's medium would be this program's litter.
+        CleanupFailure failure;
+        if (const std::exception_ptr error = contain([&] { failure = removeTestFiles(); }))
+            failure.error = error;
+        if (const auto text = cleanupFailureText(failure.error, failure.path))
+            contain([&] { m_window.showMessage(*text, MessageIcon::Warning); });
+    }
+    // The handles stay closed even on the drive-access path: their drive is gone, and a
+    // descriptor left open would keep it busy.
+    contain([&] { closeIfOpen(files, m_state.readHandle); });
+    contain([&] { closeIfOpen(files, m_state.writeHandle); });
+
+    contain([&] { m_window.setBusyPointer(false); });
+    m_state.abortRequested = false;
+    contain([&] { m_window.setEnabled(Command1, true); });
+    contain([&] { m_window.setEnabled(Command8, true); });
+    contain([&] { m_window.setEnabled(cmdSnap, false); });
+    contain([&] { m_window.setEnabled(cmdProt, false); });
+    contain([&] { m_window.updateProgress({100, 100, 100, messages::ProgressAborted, true}); });
 }
 
 } // namespace kardelo

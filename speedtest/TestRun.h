@@ -3,6 +3,7 @@
 #include "AlignedBuffer.h"
 #include "DriveRoot.h"
 #include "FileSystem.h"
+#include "Platform.h"
 #include "Random.h"
 #include "RuntimeError.h"
 #include "TestFiles.h"
@@ -10,7 +11,9 @@
 #include "TestWindow.h"
 
 #include <QString>
+#include <QStringView>
 #include <cstdint>
+#include <exception>
 #include <optional>
 
 // Pieces both speed tests share.
@@ -104,5 +107,63 @@ QString transferFailureText(FileSystem& fileSystem, const DriveRoot& drive,
 
 // The message to show when a clean-up step left a test file behind, or none.
 std::optional<QString> cleanupFailureText(const std::exception_ptr& failure, const QString& path);
+
+// The frame both speed tests run in: the start that disables the buttons and resets the
+// result labels, the drive lookup with its folder lock, the normal end and the end-of-test
+// path. A test adds only what it measures and which of its files exist.
+class TestRun {
+public:
+    virtual ~TestRun() = default;
+    TestRun(const TestRun&) = delete;
+    TestRun& operator=(const TestRun&) = delete;
+
+    RunReport run();
+
+protected:
+    // The four result labels of the test's frame.
+    struct ResultLabels {
+        QStringView writeTime;
+        QStringView writeSpeed;
+        QStringView readTime;
+        QStringView readSpeed;
+    };
+    // Where a clean-up left a file behind, and why.
+    struct CleanupFailure {
+        std::exception_ptr error;
+        QString path;
+    };
+
+    TestRun(TestWindow& window, Platform platform, TestKind kind, ResultLabels labels,
+            std::int64_t bytesPerMByte);
+
+    // The test's own preparation; errors in it are ignored step by step.
+    virtual void prepare() {}
+    // From the drive lookup to the deletion after the read phase. False (or a run-time error)
+    // takes the end-of-test path.
+    virtual bool measure() = 0;
+    // The end-of-test path's clean-up of the files this run may have left.
+    virtual CleanupFailure removeTestFiles() = 0;
+
+    // The selected drive's root, its drive and the folder lock; false (with the message
+    // shown) when no drive is selected or another run is at work on it.
+    bool takeSelectedDrive();
+    // The normal end's last steps, once the figures are shown.
+    void finishNormally(std::int32_t progressMaximum);
+    // Whether the end-of-test path may touch the test's names at all.
+    bool ownsTestFolder() const;
+
+    TestWindow& m_window;
+    Platform m_platform;
+    TestState& m_state;
+    RunReport m_report;
+    std::optional<DriveRoot> m_drive;
+
+private:
+    void start();
+    void endOfTest(const std::optional<RuntimeError>& pending);
+
+    ResultLabels m_labels;
+    std::optional<FolderLock> m_folderLock;
+};
 
 } // namespace kardelo

@@ -42,21 +42,23 @@ private slots:
         for (std::size_t i = 0; i < out.size(); ++i)
             out.data()[i] = static_cast<std::byte>(i % 251 + 1);
 
-        const FileHandle writer = OpenForWrite(m_files, path("a"));
+        const FileHandle writer = OpenForWrite(m_files, path("a")).handle;
         QVERIFY(writer != InvalidHandle);
-        QVERIFY(WriteBlock(m_files, writer, out.data(), 64 * 1024));
-        QVERIFY(WriteBlock(m_files, writer, out.data(), 32 * 1024)); // part of the buffer
+        QVERIFY(WriteBlock(m_files, writer, out.data(), 64 * 1024).ok);
+        QVERIFY(WriteBlock(m_files, writer, out.data(), 32 * 1024).ok); // part of the buffer
         QVERIFY(FlushAndClose(m_files, writer));
         QCOMPARE(QFileInfo(path("a")).size(), 96 * 1024);
 
         AlignedBuffer in(64 * 1024);
-        const FileHandle reader = OpenForRead(m_files, path("a"));
+        const FileHandle reader = OpenForRead(m_files, path("a")).handle;
         QVERIFY(reader != InvalidHandle);
-        QVERIFY(ReadBlock(m_files, reader, in.data(), 64 * 1024));
+        QVERIFY(ReadBlock(m_files, reader, in.data(), 64 * 1024).ok);
         QVERIFY(std::equal(out.data(), out.data() + out.size(), in.data()));
-        QVERIFY(ReadBlock(m_files, reader, in.data(), 32 * 1024));
+        QVERIFY(ReadBlock(m_files, reader, in.data(), 32 * 1024).ok);
         // Past the end there is nothing to read: a short transfer is a failed one.
-        QVERIFY(!ReadBlock(m_files, reader, in.data(), 1024));
+        const TransferResult pastTheEnd = ReadBlock(m_files, reader, in.data(), 1024);
+        QVERIFY(!pastTheEnd.ok);
+        QCOMPARE(pastTheEnd.moved, 0u);
         QVERIFY(FlushAndClose(m_files, reader));
     }
 
@@ -70,44 +72,46 @@ private slots:
         QVERIFY(QFile::link(path("user"), path("soft")));
         QVERIFY(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600) == 0);
         for (const char* name : {"user", "hard", "soft", "fifo"}) {
-            QCOMPARE(OpenForWrite(m_files, path(name)), InvalidHandle);
-            QCOMPARE(LastError(), EEXIST);
+            const OpenResult refused = OpenForWrite(m_files, path(name));
+            QCOMPARE(refused.handle, InvalidHandle);
+            QCOMPARE(refused.error, EEXIST);
         }
         QCOMPARE(readFile(path("user")), QByteArray("precious"));
         // Reading takes a regular file only, and never waits for a FIFO's writer.
-        QCOMPARE(OpenForRead(m_files, path("fifo")), InvalidHandle);
-        QCOMPARE(OpenForRead(m_files, path("soft")), InvalidHandle);
+        QCOMPARE(OpenForRead(m_files, path("fifo")).handle, InvalidHandle);
+        QCOMPARE(OpenForRead(m_files, path("soft")).handle, InvalidHandle);
     }
 
     void openForReadNeedsAnExistingFile()
     {
-        QCOMPARE(OpenForRead(m_files, path("missing")), InvalidHandle);
-        QCOMPARE(LastError(), ENOENT);
+        QCOMPARE(OpenForRead(m_files, path("missing")).error, ENOENT);
     }
 
     void aSecondOpenFailsWhileTheFileIsOpen()
     {
-        const FileHandle first = OpenForWrite(m_files, path("c"));
+        const FileHandle first = OpenForWrite(m_files, path("c")).handle;
         QVERIFY(first != InvalidHandle);
         AlignedBuffer block(4096);
-        QVERIFY(WriteBlock(m_files, first, block.data(), 4096));
-        QCOMPARE(OpenForRead(m_files, path("c")), InvalidHandle);
-        QCOMPARE(LastError(), EWOULDBLOCK);
+        QVERIFY(WriteBlock(m_files, first, block.data(), 4096).ok);
+        const OpenResult second = OpenForRead(m_files, path("c"));
+        QCOMPARE(second.handle, InvalidHandle);
+        QCOMPARE(second.error, EWOULDBLOCK);
         QVERIFY(m_files.isLockedByAnother(path("c")));
         QVERIFY(FlushAndClose(m_files, first));
         QVERIFY(!m_files.isLockedByAnother(path("c")));
-        const FileHandle again = OpenForRead(m_files, path("c"));
+        const FileHandle again = OpenForRead(m_files, path("c")).handle;
         QVERIFY(again != InvalidHandle);
         QVERIFY(FlushAndClose(m_files, again));
     }
 
     void transferOffTheSectorGridFails()
     {
-        const FileHandle handle = OpenForWrite(m_files, path("d"));
+        const FileHandle handle = OpenForWrite(m_files, path("d")).handle;
         QVERIFY(handle != InvalidHandle);
         AlignedBuffer block(4096);
-        QVERIFY(!WriteBlock(m_files, handle, block.data(), 100));
-        QCOMPARE(LastError(), EINVAL);
+        const TransferResult offTheGrid = WriteBlock(m_files, handle, block.data(), 100);
+        QVERIFY(!offTheGrid.ok);
+        QCOMPARE(offTheGrid.error, EINVAL);
         QVERIFY(m_files.directIoAlignment(path("d")) >= 512);
         QVERIFY(FlushAndClose(m_files, handle));
     }
@@ -116,8 +120,8 @@ private slots:
     {
         QVERIFY(!FlushAndClose(m_files, InvalidHandle));
         AlignedBuffer block(4096);
-        QVERIFY(!WriteBlock(m_files, InvalidHandle, block.data(), 4096));
-        QVERIFY(!ReadBlock(m_files, InvalidHandle, block.data(), 4096));
+        QCOMPARE(WriteBlock(m_files, InvalidHandle, block.data(), 4096).error, EBADF);
+        QCOMPARE(ReadBlock(m_files, InvalidHandle, block.data(), 4096).error, EBADF);
     }
 
     void driveAccessErrors()
