@@ -8,6 +8,7 @@
 #include "MultiFileTest.h"
 #include "ResultsLog.h"
 #include "RuntimeError.h"
+#include "SaveCommand.h"
 #include "Screenshot.h"
 #include "SettingsLists.h"
 #include "SingleFileTest.h"
@@ -21,10 +22,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileInfo>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMessageBox>
 #include <algorithm>
 
 namespace kardelo {
@@ -72,7 +72,9 @@ void frmSpeedTest::startUp()
             list.AddItem();
         list.SetRedraw(true);
     });
-    contain([&] { results::prot_dump(m_environment.programFolder); });
+    contain([&] {
+        results::prot_dump(m_environment.platform.fileSystem, m_environment.programFolder);
+    });
     ignoreErrors([&] { loadDriveList(); });
 
     connect(m_ui->Command1, &QPushButton::clicked, this, [this] { runTest(true); });
@@ -87,10 +89,10 @@ void frmSpeedTest::startUp()
     });
     connect(m_ui->ListView1, &ListView::Click, this, [this] { updateFreeSpaceOfSelection(); });
     connect(m_ui->cmdProt, &QPushButton::clicked, this, [this] { saveResult(); });
-    connect(m_ui->cmdSnap, &QPushButton::clicked, this, [this] { takeScreenshot(); });
+    connect(m_ui->cmdSnap, &QPushButton::clicked, this, [this] { exportScreenshot(); });
     connect(m_ui->Command7, &QPushButton::clicked, this, [this] { showLog(); });
     connect(m_ui->Command5, &QPushButton::clicked, this,
-            [this] { contain([this] { ShowInfo(this); }); });
+            [this] { contain([this] { showInfoWindow(this); }); });
 }
 
 void frmSpeedTest::fillSettingsLists()
@@ -144,26 +146,17 @@ void frmSpeedTest::saveResult()
     result.blockSizeText = text(Combo2);
     result.testFileCount = m_state.testFileCount;
     result.totalSizeText = text(Label33);
-    results::SaveHooks hooks = m_environment.saveHooks;
-    if (hooks.folder.isEmpty())
-        hooks.folder = m_environment.programFolder;
-    if (results::SaveTestResult(this, result, results::check_snap(*m_ui->ListView1), hooks))
+    if (results::saveTestResult(dialogs(), m_environment.platform.fileSystem,
+                                results::logFilePath(programFolder()), result,
+                                check_snap(*m_ui->ListView1), QDateTime::currentDateTime()))
         m_ui->cmdProt->setEnabled(false);
 }
 
-void frmSpeedTest::takeScreenshot()
+void frmSpeedTest::exportScreenshot()
 {
-    const QString folder = m_environment.programFolder.isEmpty() ? results::programFolder()
-                                                                 : m_environment.programFolder;
-    ScreenshotMessageHook hook;
-    if (m_environment.messageSink)
-        hook = [this](QMessageBox::Icon icon, const QString& message) {
-            m_environment.messageSink(message, icon == QMessageBox::Information
-                                                   ? MessageIcon::Information
-                                                   : MessageIcon::Warning);
-        };
     const ScreenshotResult result =
-        TakeScreenshot(*this, results::check_snap(*m_ui->ListView1), folder, hook);
+        takeScreenshot(*this, check_snap(*m_ui->ListView1), programFolder(),
+                       m_environment.platform.fileSystem, dialogs());
     if (result.attempted)
         m_ui->cmdSnap->setEnabled(false);
 }
@@ -171,12 +164,23 @@ void frmSpeedTest::takeScreenshot()
 void frmSpeedTest::showLog()
 {
     contain([this] {
-        const QString folder = m_environment.programFolder;
-        if (results::LogExists(folder))
-            ShowLogViewer(this, results::logFilePath(folder));
+        const QString log = results::logFilePath(programFolder());
+        if (results::logExists(m_environment.platform.fileSystem, log))
+            showLogViewer(this, log);
         else
             showMessage(results::logMissingText(), MessageIcon::Warning);
     });
+}
+
+QString frmSpeedTest::programFolder() const
+{
+    return m_environment.programFolder.isEmpty() ? results::programFolder()
+                                                 : m_environment.programFolder;
+}
+
+Dialogs& frmSpeedTest::dialogs()
+{
+    return m_environment.dialogs ? *m_environment.dialogs : m_ownDialogs;
 }
 
 // ---- The tests ----
@@ -234,8 +238,8 @@ void frmSpeedTest::shutDown()
     contain([&] { closeIfOpen(files, m_state.writeHandle); });
     contain([&] { closeIfOpen(files, m_state.readHandle); });
     removeLeftTestFile(files, m_state.testFileName);
-    contain([] { CloseLogViewer(); });
-    contain([] { CloseInfo(); });
+    contain([] { closeLogViewer(); });
+    contain([] { closeInfoWindow(); });
     contain([&] { UnregisterDeviceChange(registerWindow(this)); });
 }
 
@@ -271,7 +275,7 @@ void frmSpeedTest::setText(QStringView name, const QString& value)
         throw RuntimeError(ErrorCode::SubscriptOutOfRange, name.toString());
 }
 
-void frmSpeedTest::setEnabled(QStringView name, bool enabled)
+void frmSpeedTest::setControlEnabled(QStringView name, bool enabled)
 {
     if (QWidget* widget = control(name))
         widget->setEnabled(enabled);
@@ -290,15 +294,9 @@ void frmSpeedTest::setBusyPointer(bool busy)
 
 void frmSpeedTest::showMessage(const QString& message, MessageIcon icon)
 {
-    if (m_environment.messageSink) {
-        m_environment.messageSink(message, icon);
-        return;
-    }
-    QMessageBox box(icon == MessageIcon::Information ? QMessageBox::Information
-                                                     : QMessageBox::Warning,
-                    QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(), message,
-                    QMessageBox::Ok, this);
-    box.exec();
+    dialogs().message(icon == MessageIcon::Information ? QMessageBox::Information
+                                                       : QMessageBox::Warning,
+                      message);
 }
 
 void frmSpeedTest::processEvents()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Dialogs.h"
 #include "DriveList.h"
 #include "ICustomDraw.h"
 #include "Platform.h"
@@ -27,10 +28,8 @@ struct MainWindowEnvironment {
     std::function<std::vector<DriveListEntry>()> drives;
     // Where the results log and the screenshots go; empty: the program folder.
     QString programFolder;
-    // Lets tests answer the name prompt.
-    results::SaveHooks saveHooks;
-    // Shows a message instead of a message box (tests record them here).
-    std::function<void(const QString&, MessageIcon)> messageSink;
+    // Message boxes and the name prompt; null: real ones over the window (tests answer them).
+    Dialogs* dialogs = nullptr;
 };
 
 // The main window: the drive list, both speed tests with their settings and results, the
@@ -49,7 +48,7 @@ public:
     TestState& testState() override { return m_state; }
     QString text(QStringView control) const override;
     void setText(QStringView control, const QString& text) override;
-    void setEnabled(QStringView control, bool enabled) override;
+    void setControlEnabled(QStringView control, bool enabled) override;
     QString caption() const override { return windowTitle(); }
     void setCaption(const QString& caption) override { setWindowTitle(caption); }
     void setBusyPointer(bool busy) override;
@@ -79,14 +78,17 @@ private:
     void updateFreeSpaceOfSelection();
     void runTest(bool singleFile);
     void saveResult();
-    void takeScreenshot();
+    void exportScreenshot();
     void showLog();
+    QString programFolder() const;
+    Dialogs& dialogs();
     void requestClose(bool fromTitleBar);
     void shutDown();
     QWidget* control(QStringView name) const;
 
     std::unique_ptr<Ui::frmSpeedTest> m_ui;
     Environment m_environment;
+    WidgetDialogs m_ownDialogs{this};
     // The rows of the drive list as they were made, with the mounts they stand for.
     std::vector<DriveListEntry> m_drives;
     TestState m_state;

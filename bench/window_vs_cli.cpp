@@ -72,9 +72,15 @@ int main(int argc, char* argv[])
                                             QStringLiteral("bench"),
                                             mountIdentityOf(dir).value_or(MountIdentity{})}};
     };
-    environment.messageSink = [](const QString& text, MessageIcon) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    };
+    // Messages go to the terminal: a modal box would stop the runs.
+    struct PrintedDialogs final : Dialogs {
+        void message(QMessageBox::Icon, const QString& text) override
+        {
+            std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        }
+        QString askText(const QString&, const QString&, const QString&) override { return {}; }
+    } dialogs;
+    environment.dialogs = &dialogs;
     frmSpeedTest window(environment);
     window.show();
     ListView& list = *window.ui().ListView1;

@@ -24,7 +24,7 @@ public:
     TestState& testState() override { return m_state; }
     QString text(QStringView control) const override;
     void setText(QStringView control, const QString& text) override;
-    void setEnabled(QStringView, bool) override {}
+    void setControlEnabled(QStringView, bool) override {}
     QString caption() const override { return m_caption; }
     void setCaption(const QString& caption) override { m_caption = caption; }
     void setBusyPointer(bool) override {}

@@ -4,7 +4,7 @@
 #include "CliOptions.h"
 #include "ConsoleWindow.h"
 #include "ControlNames.h"
-#include "DriveList.h"
+#include "DriveEntries.h"
 #include "LogListing.h"
 #include "MultiFileTest.h"
 #include "Platform.h"
@@ -15,6 +15,7 @@
 #include "Version.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -25,7 +26,6 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
-#include <sys/stat.h>
 
 using namespace kardelo;
 
@@ -85,8 +85,10 @@ bool saveResult(cli::ConsoleWindow& window, const cli::Options& options, TestKin
     result.blockSizeText = options.blockSizeText;
     result.testFileCount = window.testState().testFileCount;
     result.totalSizeText = window.text(controls::Label33);
-    results::prot_dump(); // as the window's start-up would have done
-    const results::SaveResult saved = results::appendTestResult(result, *options.saveName);
+    FileSystem& files = PosixFileSystem::instance();
+    results::prot_dump(files); // as the window's start-up would have done
+    const results::SaveResult saved = results::appendTestResult(
+        files, results::logFilePath(), result, *options.saveName, QDateTime::currentDateTime());
     if (saved.outcome == results::SaveOutcome::Written ||
         saved.outcome == results::SaveOutcome::NothingToSave)
         return true;
@@ -101,13 +103,13 @@ bool saveResult(cli::ConsoleWindow& window, const cli::Options& options, TestKin
         print(stderr, QStringLiteral("kardelo-cli: Der Programmordner %1 ist nicht beschreibbar, "
                                      "die Protokolldatei liegt deshalb in %2.\n")
                           .arg(executableFolder, folder));
-    QString reason = PosixFileSystem::instance().errorText(saved.error);
+    QString reason = files.errorText(saved.error);
     if (saved.error == 0) {
         reason = QStringLiteral("die Größe des Datenträgers ist unbekannt");
     } else if (saved.error == ENOENT && !QFileInfo(folder).isDir()) {
-        const int made = ::mkdir(QFile::encodeName(folder).constData(), 0777) == 0 ? 0 : errno;
+        const int made = files.makeFolders(folder);
         reason = QStringLiteral("der Ordner kann nicht angelegt werden: ") +
-                 PosixFileSystem::instance().errorText(made ? made : ENOENT);
+                 files.errorText(made ? made : ENOENT);
     }
     print(stderr, QStringLiteral("kardelo-cli: Das Ergebnis wurde nicht in %1 eingetragen: %2\n")
                       .arg(saved.path, reason));

@@ -54,9 +54,9 @@ void DriveRoot::removeFile(const QString& path) const
     }
 }
 
-QString driveRootOf(const QString& drive)
+QString withTrailingSlash(const QString& folder)
 {
-    return drive.endsWith(QLatin1Char('/')) ? drive : drive + QLatin1Char('/');
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
 } // namespace kardelo

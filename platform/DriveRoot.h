@@ -36,8 +36,12 @@ private:
     std::optional<std::uint64_t> m_device;
 };
 
-// The drive root of a drive such as "/media/anna/STICK": a "/" is appended unless the text
-// already ends in one.
-QString driveRootOf(const QString& drive);
+// A folder's path with "/" appended unless the text already ends in one.
+QString withTrailingSlash(const QString& folder);
+// The drive root of a drive such as "/media/anna/STICK": "/media/anna/STICK/".
+inline QString driveRootOf(const QString& drive)
+{
+    return withTrailingSlash(drive);
+}
 
 } // namespace kardelo

@@ -1,5 +1,7 @@
 #include "EventLog.h"
 
+#include "RuntimeError.h"
+
 #include <syslog.h>
 
 namespace kardelo {
@@ -44,6 +46,25 @@ ScopedEventLog::ScopedEventLog(EventLog& log) : m_previous(installedLog())
 ScopedEventLog::~ScopedEventLog()
 {
     installedLog() = m_previous;
+}
+
+void logContainedError(const QString& where, const std::exception_ptr& failure)
+{
+    if (!failure)
+        return;
+    QString what;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const RuntimeError& error) {
+        what = error.detail().isEmpty()
+                   ? error.message()
+                   : error.message() + QStringLiteral(" (") + error.detail() + QLatin1Char(')');
+    } catch (const std::exception& error) {
+        what = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        what = QStringLiteral("unknown exception");
+    }
+    eventLog().writeError(where + QStringLiteral(": ") + what);
 }
 
 } // namespace kardelo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <exception>
 
 namespace kardelo {
 
@@ -25,6 +26,10 @@ public:
 
 // The process's event log: the system log unless a ScopedEventLog has put another in place.
 EventLog& eventLog();
+
+// Writes what a contained step threw to the process's event log as "where: what"; nothing
+// when it threw nothing. A failure the user need not hear of is still never lost.
+void logContainedError(const QString& where, const std::exception_ptr& failure);
 
 // Puts a log in place of the process's event log for its lifetime (tests capture entries this
 // way) and restores the previous one.

@@ -97,6 +97,10 @@ public:
     // Takes the exclusive lock of a folder and returns the handle that holds it;
     // EWOULDBLOCK when another open holds it already.
     virtual OpenResult lockFolder(const QString& path) = 0;
+    // Whether this process may create files in folder: 0 or errno.
+    virtual int checkWritable(const QString& folder) = 0;
+    // Creates folder and its missing parents; 0 when it is a folder afterwards, else errno.
+    virtual int makeFolders(const QString& folder) = 0;
 
     virtual std::optional<DiskSpace> diskSpace(const QString& path) = 0;
     // The transfer size and offset multiple that cache-bypassing I/O needs on the volume

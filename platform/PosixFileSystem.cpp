@@ -239,6 +239,36 @@ std::uint32_t PosixFileSystem::logicalBlockSize(unsigned major, unsigned minor) 
     return 0;
 }
 
+int PosixFileSystem::checkWritable(const QString& folder)
+{
+    return ::access(native(folder).constData(), W_OK) == 0 ? 0 : errno;
+}
+
+int PosixFileSystem::makeFolders(const QString& folder)
+{
+    QByteArray path = native(folder);
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    if (path.isEmpty())
+        return ENOENT;
+    if (::mkdir(path.constData(), 0777) == 0)
+        return 0;
+    if (errno == ENOENT) {
+        const qsizetype slash = path.lastIndexOf('/');
+        if (slash <= 0)
+            return ENOENT;
+        if (const int parent = makeFolders(QFile::decodeName(path.left(slash))))
+            return parent;
+        if (::mkdir(path.constData(), 0777) == 0)
+            return 0;
+    }
+    const int error = errno;
+    struct stat info {};
+    if (error == EEXIST && ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode))
+        return 0;
+    return error == EEXIST ? ENOTDIR : error;
+}
+
 QString PosixFileSystem::errorText(int error)
 {
     if (error == NotARegularFile)

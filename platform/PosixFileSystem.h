@@ -23,6 +23,8 @@ public:
     int remove(const QString& path) override;
     bool isLockedByAnother(const QString& path) override;
     OpenResult lockFolder(const QString& path) override;
+    int checkWritable(const QString& folder) override;
+    int makeFolders(const QString& folder) override;
     std::optional<DiskSpace> diskSpace(const QString& path) override;
     std::uint32_t directIoAlignment(const QString& path) override;
     QString errorText(int error) override;

@@ -1,19 +1,14 @@
 #include "ResultsLog.h"
 
-#include "DriveList.h"
-#include "ListView.h"
-#include "NamePrompt.h"
+#include "DriveRoot.h"
 #include "PosixFileSystem.h"
 #include "RuntimeError.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QStandardPaths>
 #include <cerrno>
-#include <unistd.h>
 
 // Outside any namespace, as the macro requires.
 static void initSeedResource()
@@ -29,38 +24,11 @@ namespace kardelo::results {
 
 namespace {
 
-QByteArray nativePath(const QString& path)
-{
-    return QFile::encodeName(path);
-}
-
-QString withSlash(const QString& folder)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
 // The cases the write-error message names: a write-protected folder, missing rights, and
 // something at the log's name that is not the log.
 bool isAccessRefused(int error)
 {
     return error == EACCES || error == EPERM || error == EROFS || error == NotARegularFile;
-}
-
-QString messageTitle()
-{
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-}
-
-QString defaultPrompt(QWidget* parent, const QString& title, const QString& label,
-                      const QString& preset)
-{
-    return askName(parent, title, label, preset);
-}
-
-void defaultWarning(QWidget* parent, const QString& text)
-{
-    QMessageBox box(QMessageBox::Warning, messageTitle(), text, QMessageBox::Ok, parent);
-    box.exec();
 }
 
 // Root may write into /usr/bin, but an installed program never leaves files beside itself.
@@ -80,32 +48,30 @@ QString sharedDataFolder()
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (data.isEmpty())
         return {};
-    return withSlash(data) + QLatin1String(DataFolderName) + QLatin1Char('/');
+    return withTrailingSlash(data) + QLatin1String(DataFolderName) + QLatin1Char('/');
 }
 
-QString programFolderFor(const QString& executableFolder)
+QString programFolderFor(FileSystem& fileSystem, const QString& executableFolder)
 {
     if (!executableFolder.isEmpty() && !isInstalledFolder(executableFolder) &&
-        ::access(nativePath(executableFolder).constData(), W_OK) == 0)
-        return withSlash(executableFolder);
+        fileSystem.checkWritable(executableFolder) == 0)
+        return withTrailingSlash(executableFolder);
     const QString data = sharedDataFolder();
     if (data.isEmpty())
-        return withSlash(executableFolder);
-    QDir().mkpath(data);
+        return withTrailingSlash(executableFolder);
+    fileSystem.makeFolders(data);
     return data;
 }
 
 QString programFolder()
 {
-    return programFolderFor(QCoreApplication::applicationDirPath());
+    return programFolderFor(PosixFileSystem::instance(), QCoreApplication::applicationDirPath());
 }
 
 QString logFilePath(const QString& folder)
 {
-    QString base = folder.isEmpty() ? programFolder() : folder;
-    if (!base.endsWith(QLatin1Char('/')))
-        base += QLatin1Char('/');
-    return base + QLatin1String(LogFileName);
+    return withTrailingSlash(folder.isEmpty() ? programFolder() : folder) +
+           QLatin1String(LogFileName);
 }
 
 QByteArray seedBytes()
@@ -117,26 +83,10 @@ QByteArray seedBytes()
     return seed.readAll();
 }
 
-void prot_dump(const QString& folder)
+void prot_dump(FileSystem& fileSystem, const QString& folder)
 {
     // Anything at the name, even a dangling link, counts as an existing log and is left alone.
-    createLog(PosixFileSystem::instance(), logFilePath(folder), seedBytes());
-}
-
-QString check_snap(const ListView& driveList)
-{
-    QString result;
-    ignoreErrors([&] {
-        for (std::int32_t row = 0; row < driveList.ItemCount(); ++row) {
-            if (driveList.ItemText(row, DriveColumnDevice).isEmpty())
-                return;
-            if (driveList.Table().ItemSelected(row)) {
-                result = driveList.ItemText(row, DriveColumnName);
-                return;
-            }
-        }
-    });
-    return result;
+    createLog(fileSystem, logFilePath(folder), seedBytes());
 }
 
 std::optional<QString> capacityField(const QString& totalSizeText, const QLocale& locale)
@@ -197,12 +147,12 @@ std::optional<QString> buildRecord(const TestResult& result, const QString& name
     return fields.join(QLatin1Char('|'));
 }
 
-SaveResult appendTestResult(const TestResult& result, const QString& name, const SaveHooks& hooks)
+SaveResult appendTestResult(FileSystem& fileSystem, const QString& logPath,
+                            const TestResult& result, const QString& name, const QDateTime& when)
 {
-    SaveResult saved{SaveOutcome::NothingToSave, logFilePath(hooks.folder), 0};
+    SaveResult saved{SaveOutcome::NothingToSave, logPath, 0};
     if (name.isEmpty())
         return saved;
-    const QDateTime when = hooks.now ? hooks.now() : QDateTime::currentDateTime();
     const std::optional<QString> record = buildRecord(result, name, when);
     if (!record) {
         saved.outcome = SaveOutcome::Failed;
@@ -210,38 +160,14 @@ SaveResult appendTestResult(const TestResult& result, const QString& name, const
     }
     if (record->isEmpty())
         return saved;
-    FileSystem& files = hooks.fileSystem ? *hooks.fileSystem : PosixFileSystem::instance();
     // A log deleted while the program runs fails here, so it is not recreated.
-    saved.error = appendToLog(files, saved.path, toWindows1252(*record) + "\r\n");
+    saved.error = appendToLog(fileSystem, logPath, toWindows1252(*record) + "\r\n");
     if (saved.error == 0)
         saved.outcome = SaveOutcome::Written;
     else
         saved.outcome =
             isAccessRefused(saved.error) ? SaveOutcome::AccessRefused : SaveOutcome::Failed;
     return saved;
-}
-
-bool SaveTestResult(QWidget* parent, const TestResult& result, const QString& suggestedName,
-                    const SaveHooks& hooks)
-{
-    bool written = false;
-    contain([&] {
-        if (suggestedName.isEmpty())
-            return;
-        const QString name =
-            hooks.prompt
-                ? hooks.prompt(parent, savePromptTitle(), savePromptText(), suggestedName)
-                : defaultPrompt(parent, savePromptTitle(), savePromptText(), suggestedName);
-        const SaveOutcome outcome = appendTestResult(result, name, hooks).outcome;
-        if (outcome == SaveOutcome::AccessRefused) {
-            if (hooks.warning)
-                hooks.warning(parent, writeErrorText());
-            else
-                defaultWarning(parent, writeErrorText());
-        }
-        written = outcome == SaveOutcome::Written;
-    });
-    return written;
 }
 
 QString savePromptTitle()
@@ -265,11 +191,9 @@ QString writeErrorText()
         "2. Sie besitzen nicht die erforderlichen Rechte um in diesen Ordner zu schreiben.");
 }
 
-bool LogExists(const QString& folder)
+bool logExists(FileSystem& fileSystem, const QString& logPath)
 {
-    bool exists = false;
-    contain([&] { exists = PosixFileSystem::instance().pathStatus(logFilePath(folder)).exists; });
-    return exists;
+    return fileSystem.pathStatus(logPath).exists;
 }
 
 QString logMissingText()

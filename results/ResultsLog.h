@@ -3,7 +3,7 @@
 #include "FileSystem.h"
 #include "Formats.h"
 #include "LogFile.h"
-#include "TestState.h"
+#include "TestKind.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -14,11 +14,7 @@
 #include <functional>
 #include <optional>
 
-class QWidget;
-
 namespace kardelo {
-
-class ListView;
 
 // The results log protokoll.dat: one record per line, seven fields separated by "|", lines
 // ended by CR LF, Windows-1252 text.
@@ -33,7 +29,7 @@ inline constexpr std::int64_t SeedSize = 1169;
 inline constexpr const char* DataFolderName = "kardelo";
 QString sharedDataFolder();
 // The folder for the log and the screenshots, with "/" appended.
-QString programFolderFor(const QString& executableFolder);
+QString programFolderFor(FileSystem& fileSystem, const QString& executableFolder);
 QString programFolder();
 // programFolder() + "protokoll.dat", or the log inside folder when one is given.
 QString logFilePath(const QString& folder = {});
@@ -42,10 +38,7 @@ QString logFilePath(const QString& folder = {});
 QByteArray seedBytes();
 // At start-up: writes the seed where no log exists (an existing log, even an empty one, is left
 // alone) and makes it read-only. Every failing step is skipped silently.
-void prot_dump(const QString& folder = {});
-
-// "Name" cell of the selected drive row, or empty text (no selection, or a filler row first).
-QString check_snap(const ListView& driveList);
+void prot_dump(FileSystem& fileSystem, const QString& folder = {});
 
 // What the main window holds of the last completed test when "Sa&ve" is clicked.
 struct TestResult {
@@ -86,26 +79,9 @@ struct SaveResult {
     int error = 0; // of the step that failed
 };
 
-struct SaveHooks {
-    QString folder;                   // empty: programFolder()
-    FileSystem* fileSystem = nullptr; // empty: the real one
-    // The name prompt; returns the empty text for Cancel.
-    std::function<QString(QWidget* parent, const QString& title, const QString& label,
-                          const QString& preset)>
-        prompt;
-    std::function<void(QWidget* parent, const QString& text)> warning; // exclamation, OK
-    std::function<QDateTime()> now;
-};
-
-// The save after the name has been confirmed; no dialog.
-SaveResult appendTestResult(const TestResult& result, const QString& name,
-                            const SaveHooks& hooks = {});
-
-// "Sa&ve": prompts for the name with suggestedName (check_snap) as the preset, appends the
-// record, and shows the write-error message when access is refused. True when the record was
-// written, so the window disables "Sa&ve". Never throws.
-bool SaveTestResult(QWidget* parent, const TestResult& result, const QString& suggestedName,
-                    const SaveHooks& hooks = {});
+// Appends the record of a confirmed name to the log at logPath.
+SaveResult appendTestResult(FileSystem& fileSystem, const QString& logPath,
+                            const TestResult& result, const QString& name, const QDateTime& when);
 
 QString savePromptTitle();
 QString savePromptText();
@@ -113,7 +89,7 @@ QString writeErrorText(); // three lines joined by CR LF
 
 // "&Protokoll": whether anything sits at the log's name (a read-only log counts; what is not a
 // regular file is refused by the reader), and the message when nothing does.
-bool LogExists(const QString& folder = {});
+bool logExists(FileSystem& fileSystem, const QString& logPath);
 QString logMissingText();
 // What the viewer and the command line say about a log that is not a regular file.
 QString logNotRegularText();

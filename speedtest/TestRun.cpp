@@ -196,11 +196,11 @@ void TestRun::start()
 {
     using namespace controls;
     ignoreErrors([&] {
-        m_window.setEnabled(cmdSnap, false);
-        m_window.setEnabled(cmdProt, false);
+        m_window.setControlEnabled(cmdSnap, false);
+        m_window.setControlEnabled(cmdProt, false);
         m_state.testKind = m_report.kind;
-        m_window.setEnabled(Command1, false);
-        m_window.setEnabled(Command8, false);
+        m_window.setControlEnabled(Command1, false);
+        m_window.setControlEnabled(Command8, false);
         m_window.setProgressBackground(rgb(128, 128, 128));
     });
     ignoreErrors([&] { prepare(); });
@@ -238,11 +238,11 @@ void TestRun::finishNormally(std::int32_t progressMaximum)
 {
     using namespace controls;
     m_window.setBusyPointer(false);
-    m_window.setEnabled(Command1, true);
-    m_window.setEnabled(Command8, true);
+    m_window.setControlEnabled(Command1, true);
+    m_window.setControlEnabled(Command8, true);
     m_state.abortRequested = false;
-    m_window.setEnabled(cmdSnap, true);
-    m_window.setEnabled(cmdProt, true);
+    m_window.setControlEnabled(cmdSnap, true);
+    m_window.setControlEnabled(cmdProt, true);
     m_window.updateProgress({100, 100, progressMaximum, messages::ProgressFinished, true});
 }
 
@@ -270,10 +270,10 @@ void TestRun::endOfTest(const std::optional<RuntimeError>& pending)
 
     contain([&] { m_window.setBusyPointer(false); });
     m_state.abortRequested = false;
-    contain([&] { m_window.setEnabled(Command1, true); });
-    contain([&] { m_window.setEnabled(Command8, true); });
-    contain([&] { m_window.setEnabled(cmdSnap, false); });
-    contain([&] { m_window.setEnabled(cmdProt, false); });
+    contain([&] { m_window.setControlEnabled(Command1, true); });
+    contain([&] { m_window.setControlEnabled(Command8, true); });
+    contain([&] { m_window.setControlEnabled(cmdSnap, false); });
+    contain([&] { m_window.setControlEnabled(cmdProt, false); });
     contain([&] { m_window.updateProgress({100, 100, 100, messages::ProgressAborted, true}); });
 }
 

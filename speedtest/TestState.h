@@ -1,13 +1,12 @@
 #pragma once
 
 #include "FileSystem.h"
+#include "TestKind.h"
 
 #include <QString>
 #include <cstdint>
 
 namespace kardelo {
-
-enum class TestKind : std::int16_t { None = 0, SingleFile = 1, MultiFile = 2 };
 
 // The main window's test state: written by the tests, the abort button, the free-space update
 // and the close request; read by the tests, the results log and the shutdown.

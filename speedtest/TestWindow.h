@@ -23,7 +23,7 @@ public:
     // Texts of labels, frames and the two settings lists.
     virtual QString text(QStringView control) const = 0;
     virtual void setText(QStringView control, const QString& text) = 0;
-    virtual void setEnabled(QStringView control, bool enabled) = 0;
+    virtual void setControlEnabled(QStringView control, bool enabled) = 0;
 
     virtual QString caption() const = 0;
     virtual void setCaption(const QString& caption) = 0;

@@ -2,6 +2,7 @@
 #include "DesktopSetup.h"
 #include "LoopMedium.h"
 #include "MountIdentity.h"
+#include "RecordingDialogs.h"
 #include "ResultsLog.h"
 #include "TestMessages.h"
 #include "VolumeMonitor.h"
@@ -32,7 +33,7 @@ class tst_frmSpeedTest : public QObject {
     std::unique_ptr<QTemporaryDir> m_programFolder;
     std::unique_ptr<frmSpeedTest::Environment> m_environment;
     std::unique_ptr<frmSpeedTest> m_window;
-    QStringList m_messages;
+    testing::RecordingDialogs m_dialogs;
 
     QString label(QStringView name) const { return m_window->text(name); }
     QStringList testFilesLeft() const
@@ -72,7 +73,9 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_secondDir = std::make_unique<QTemporaryDir>();
-        m_messages.clear();
+        m_dialogs = {};
+        // The name prompt's answer: the preset with " 2" appended.
+        m_dialogs.answer = [](const QString& preset) { return preset + QStringLiteral(" 2"); };
         m_environment = std::make_unique<frmSpeedTest::Environment>();
         const QString drive = m_dir->path();
         const QString second = m_secondDir->path();
@@ -83,15 +86,9 @@ private slots:
                                                {second, QStringLiteral("SD"), QStringLiteral("ja"),
                                                 QStringLiteral("Card"), *mountIdentityOf(second)}};
         };
-        m_environment->messageSink = [this](const QString& text, MessageIcon) {
-            m_messages << text;
-        };
+        m_environment->dialogs = &m_dialogs;
         m_programFolder = std::make_unique<QTemporaryDir>();
         m_environment->programFolder = m_programFolder->path() + QLatin1Char('/');
-        m_environment->saveHooks.prompt = [](QWidget*, const QString&, const QString&,
-                                             const QString& preset) {
-            return preset + QStringLiteral(" 2");
-        };
         openWindow();
     }
 
@@ -168,7 +165,7 @@ private slots:
             QCOMPARE(label(controls::Frame1), frame + step.drive);
             QVERIFY(label(controls::Label11).contains(u'.'));
         }
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_dialogs.messages.isEmpty());
     }
 
     void bothTestsRunToTheirEnd()
@@ -176,7 +173,7 @@ private slots:
         selectDriveRow();
         m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
         m_window->ui().Command1->click();
-        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(u'\n')));
+        QVERIFY2(m_dialogs.messages.isEmpty(), qPrintable(m_dialogs.messageTexts().join(u'\n')));
         QVERIFY(label(controls::Label2) != QStringLiteral("0,00"));
         QVERIFY(label(controls::Label4) != QStringLiteral("0,00"));
         QVERIFY(m_window->ui().cmdProt->isEnabled());
@@ -184,7 +181,7 @@ private slots:
                  QStringLiteral("Ende des Tests: 100 %"));
 
         m_window->ui().Command8->click();
-        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(u'\n')));
+        QVERIFY2(m_dialogs.messages.isEmpty(), qPrintable(m_dialogs.messageTexts().join(u'\n')));
         QVERIFY(label(controls::Label18) != QStringLiteral("0,00"));
         QVERIFY(testFilesLeft().isEmpty());
         QCOMPARE(m_window->windowTitle(), QStringLiteral("Kardelo"));
@@ -209,7 +206,7 @@ private slots:
         QVERIFY(lines.contains("|  16| 256|"));
 
         m_window->ui().Command7->click();
-        QVERIFY(LogViewer());
+        QVERIFY(openLogViewer());
         m_window->ui().cmdSnap->click();
         QVERIFY(!m_window->ui().cmdSnap->isEnabled());
         QVERIFY(
@@ -219,7 +216,7 @@ private slots:
 
         // Closing the main window closes its companions.
         m_window->close();
-        QVERIFY(!LogViewer());
+        QVERIFY(!openLogViewer());
         QVERIFY(!openInfoWindow());
     }
 
@@ -227,7 +224,7 @@ private slots:
     // whole dialog must fit a small screen.
     void savePromptInGermanOnASmallScreen()
     {
-        m_environment->saveHooks.prompt = {};
+        m_environment->dialogs = nullptr;
         openWindow();
         selectDriveRow();
         m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
@@ -316,7 +313,7 @@ private slots:
                                                          : m_window->ui().Command8)
                 ->click();
 
-        QCOMPARE(m_messages, QStringList{messages::DriveAccess});
+        QCOMPARE(m_dialogs.messageTexts(), QStringList{messages::DriveAccess});
         QCOMPARE(QDir(point).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
                                        QDir::System),
                  QStringList{});
@@ -339,7 +336,7 @@ private slots:
     void noDriveSelected()
     {
         m_window->ui().Command1->click();
-        QCOMPARE(m_messages, QStringList{messages::NoDriveSelected});
+        QCOMPARE(m_dialogs.messageTexts(), QStringList{messages::NoDriveSelected});
         QCOMPARE(m_window->ui().picProgress->LastPicture().text,
                  QStringLiteral("Abbruch des Tests: 100 %"));
     }

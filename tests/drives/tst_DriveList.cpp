@@ -276,12 +276,16 @@ private slots:
         QVERIFY(list.Redraw());
 
         QCOMPARE(check_select(list), QString());
+        QCOMPARE(check_snap(list), QString());
         list.Table().SetItemSelected(4, true); // a filler row
         QCOMPARE(check_select(list), QString());
+        QCOMPARE(check_snap(list), QString());
         list.Table().SetItemSelected(1, true);
         QCOMPARE(check_select(list), QStringLiteral("/media/anna/INTENSO"));
+        QCOMPARE(check_snap(list), QStringLiteral("Intenso"));
         list.Table().SetItemSelected(0, true);
         QCOMPARE(check_select(list), QStringLiteral("/"));
+        QCOMPARE(check_snap(list), QStringLiteral("ATA X 1"));
 
         // A rebuild drops the selection; ten drives leave no room for fillers.
         load_drive_list(list, std::vector<DriveListEntry>(10, two[1]));

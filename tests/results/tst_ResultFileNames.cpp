@@ -4,6 +4,7 @@
 
 #include "FaultyFileSystem.h"
 #include "FifoGuard.h"
+#include "RecordingDialogs.h"
 #include "ResultsLog.h"
 #include "Screenshot.h"
 
@@ -26,6 +27,7 @@ namespace {
 enum class Planted { SymbolicLink, DanglingLink, HardLink, Fifo, Folder };
 
 const QByteArray Precious = "the user's own file";
+const QDateTime Now(QDate(2026, 12, 6), QTime(12, 0));
 
 QByteArray native(const QString& path)
 {
@@ -133,16 +135,15 @@ private slots:
         const QString log = logFilePath(m_folder);
         plant(planted, log, m_user);
 
-        prot_dump(m_folder); // anything at the name counts as an existing log
-        SaveHooks hooks;
-        hooks.folder = m_folder;
+        FileSystem& files = PosixFileSystem::instance();
+        prot_dump(files, m_folder); // anything at the name counts as an existing log
         SaveResult saved;
         LogReadResult read;
         bool hung = false;
         {
             const FifoGuard guard(log);
-            saved = appendTestResult(singleResult(), QStringLiteral("Stick"), hooks);
-            read = readLog(PosixFileSystem::instance(), log, [](const LogRecord&) {});
+            saved = appendTestResult(files, log, singleResult(), QStringLiteral("Stick"), Now);
+            read = readLog(files, log, [](const LogRecord&) {});
             hung = guard.fired();
         }
         QVERIFY2(!hung, "waited on a FIFO at the log's name");
@@ -158,7 +159,7 @@ private slots:
 
     void theLogSwappedBetweenCheckAndWrite()
     {
-        prot_dump(m_folder);
+        prot_dump(PosixFileSystem::instance(), m_folder);
         const QString log = logFilePath(m_folder);
         FaultyFileSystem files;
         files.beforeOpenFile = [&](const QString& path, FileAccess access) {
@@ -167,10 +168,7 @@ private slots:
                 QVERIFY(::link(native(m_user).constData(), native(path).constData()) == 0);
             }
         };
-        SaveHooks hooks;
-        hooks.folder = m_folder;
-        hooks.fileSystem = &files;
-        QCOMPARE(appendTestResult(singleResult(), QStringLiteral("Stick"), hooks).outcome,
+        QCOMPARE(appendTestResult(files, log, singleResult(), QStringLiteral("Stick"), Now).outcome,
                  SaveOutcome::AccessRefused);
         QCOMPARE(contents(m_user), Precious);
     }
@@ -196,17 +194,16 @@ private slots:
         // Deep enough that "../.." still lands inside the temporary folder.
         const QString folder = m_folder + QStringLiteral("a/b/");
         QVERIFY(QDir().mkpath(folder));
-        QList<QString> messages;
+        testing::RecordingDialogs dialogs;
         const ScreenshotResult result =
-            TakeScreenshot(m_window, device, folder,
-                           [&](QMessageBox::Icon, const QString& text) { messages << text; });
+            takeScreenshot(m_window, device, folder, PosixFileSystem::instance(), dialogs);
         QVERIFY(result.attempted);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
                  png.isEmpty() ? QStringList() : QStringList{png});
         QCOMPARE(result.pngPath, png.isEmpty() ? QString() : folder + png);
         QCOMPARE(QDir(m_folder).entryList(QDir::Files | QDir::Hidden), QStringList());
         QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("victim.png"))));
-        QCOMPARE(messages.size(), png.isEmpty() ? 0 : 1);
+        QCOMPARE(dialogs.messages.size(), png.isEmpty() ? 0 : 1);
     }
 
     void whatSitsAtTheScreenshotsNames_data()
@@ -233,8 +230,9 @@ private slots:
         bool hung = false;
         {
             const FifoGuard guard(name);
-            result = TakeScreenshot(m_window, QStringLiteral("USB DISK"), m_folder,
-                                    [](QMessageBox::Icon, const QString&) {});
+            testing::RecordingDialogs dialogs;
+            result = takeScreenshot(m_window, QStringLiteral("USB DISK"), m_folder,
+                                    PosixFileSystem::instance(), dialogs);
             hung = guard.fired();
         }
         QVERIFY2(!hung, "waited on a FIFO at a screenshot's name");

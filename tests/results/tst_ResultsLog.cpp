@@ -1,7 +1,8 @@
-#include "DriveList.h"
 #include "FaultyFileSystem.h"
-#include "ListView.h"
+#include "PosixFileSystem.h"
+#include "RecordingDialogs.h"
 #include "ResultsLog.h"
+#include "SaveCommand.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -47,26 +48,24 @@ TestResult singleResult()
     return result;
 }
 
-// A save against a folder with a scripted prompt; records what the window would have shown.
+// A save against a folder whose prompt a test answers; records what the window would show.
 struct Session {
     QString folder;
     QString answer;
-    QStringList prompts;
-    QStringList warnings;
+    testing::RecordingDialogs dialogs;
+    FileSystem* files = &PosixFileSystem::instance();
     QDateTime now = QDateTime(QDate(2007, 12, 27), QTime(9, 36, 4));
-    SaveHooks hooks() &
+
+    Session(QString saveFolder, QString nameAnswer)
+        : folder(std::move(saveFolder)), answer(std::move(nameAnswer))
     {
-        SaveHooks h;
-        h.folder = folder;
-        h.prompt = [this](QWidget*, const QString& title, const QString& label,
-                          const QString& preset) {
-            prompts << title << label << preset;
-            return answer;
-        };
-        h.warning = [this](QWidget*, const QString& text) { warnings << text; };
-        h.now = [this] { return now; };
-        return h;
+        dialogs.answer = [this](const QString&) { return answer; };
     }
+    bool save(const TestResult& result, const QString& suggested)
+    {
+        return saveTestResult(dialogs, *files, logFilePath(folder), result, suggested, now);
+    }
+    QStringList warnings() const { return dialogs.messageTexts(); }
 };
 
 } // namespace
@@ -99,34 +98,35 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = logFilePath(dir.path());
-        prot_dump(dir.path());
+        prot_dump(PosixFileSystem::instance(), dir.path());
         QCOMPARE(readAll(path), seedBytes());
         QVERIFY(isReadOnly(path));
-        QVERIFY(LogExists(dir.path()));
-        prot_dump(dir.path()); // read-only and existing: nothing happens
+        QVERIFY(logExists(PosixFileSystem::instance(), path));
+        prot_dump(PosixFileSystem::instance(),
+                  dir.path()); // read-only and existing: nothing happens
         QCOMPARE(readAll(path), seedBytes());
 
         QTemporaryDir other;
         const QString empty = logFilePath(other.path());
         QFile(empty).open(QIODevice::WriteOnly);
-        prot_dump(other.path());
+        prot_dump(PosixFileSystem::instance(), other.path());
         QCOMPARE(readAll(empty), QByteArray());
         QVERIFY(!isReadOnly(empty));
 
         QTemporaryDir none;
-        QVERIFY(!LogExists(none.path()));
+        QVERIFY(!logExists(PosixFileSystem::instance(), logFilePath(none.path())));
         QVERIFY(programFolder().endsWith('/'));
 
         // Where the executable's folder is not writable, the window and the command line, whose
         // application names differ, keep one log in one per-user folder.
         const QString unwritable = none.filePath("not-there");
         QCoreApplication::setApplicationName("kardelo-cli");
-        const QString forCli = programFolderFor(unwritable);
+        const QString forCli = programFolderFor(PosixFileSystem::instance(), unwritable);
         QCoreApplication::setApplicationName("kardelo");
-        QCOMPARE(programFolderFor(unwritable), forCli);
+        QCOMPARE(programFolderFor(PosixFileSystem::instance(), unwritable), forCli);
         QVERIFY(forCli.endsWith("/kardelo/"));
         QVERIFY(QFileInfo(forCli).isDir());
-        QCOMPARE(programFolderFor(none.path()), none.path() + '/');
+        QCOMPARE(programFolderFor(PosixFileSystem::instance(), none.path()), none.path() + '/');
         QCOMPARE(logFilePath(none.path() + '/'), none.path() + "/protokoll.dat");
     }
 
@@ -188,30 +188,14 @@ private slots:
         QCOMPARE(fromWindows1252(toWindows1252(text.left(10))), text.left(10));
     }
 
-    void checkSnapReadsTheSelectedName()
-    {
-        ListView list;
-        create_drive_grid(list, nullptr);
-        load_drive_list(list, {{"/", "SATA", "nein", "ATA X 1"},
-                               {"/media/anna/STICK", "USB", "ja", "Intenso Rainbow "},
-                               {"/media/anna/CARD", "SD", "ja", ""}});
-        QCOMPARE(check_snap(list), QString());
-        list.Table().SetItemSelected(5, true); // filler
-        QCOMPARE(check_snap(list), QString());
-        list.Table().SetItemSelected(2, true);
-        QCOMPARE(check_snap(list), QString()); // no name reported
-        list.Table().SetItemSelected(1, true);
-        QCOMPARE(check_snap(list), QStringLiteral("Intenso Rainbow "));
-    }
-
     void saveAppendsOneRecord()
     {
         QTemporaryDir dir;
-        prot_dump(dir.path());
+        prot_dump(PosixFileSystem::instance(), dir.path());
         const QString path = logFilePath(dir.path());
-        Session session{dir.path(), "Stick | \"Größe\" €\r\nzwei\nLinien", {}, {}};
-        QVERIFY(SaveTestResult(nullptr, singleResult(), "Intenso", session.hooks()));
-        QCOMPARE(session.prompts,
+        Session session(dir.path(), "Stick | \"Größe\" €\r\nzwei\nLinien");
+        QVERIFY(session.save(singleResult(), "Intenso"));
+        QCOMPARE(session.dialogs.prompts,
                  (QStringList{"Datenträgername ändern oder ergänzen?",
                               "Hier kann der Datenträgername verändert werden. Dieser "
                               "Datenträgername wird in die Protokolldatei geschrieben. Wenn "
@@ -223,12 +207,12 @@ private slots:
         QCOMPARE(readAll(path), seedBytes() + line);
         QVERIFY(isReadOnly(path));
         QCOMPARE(recordsOf(readAll(path)).size(), 15);
-        QVERIFY(session.warnings.isEmpty());
+        QVERIFY(session.warnings().isEmpty());
 
         session.answer = "  Leerzeichen bleiben  ";
         TestResult multi = singleResult();
         multi.kind = TestKind::MultiFile;
-        QVERIFY(SaveTestResult(nullptr, multi, "x", session.hooks()));
+        QVERIFY(session.save(multi, "x"));
         QVERIFY(readAll(path).endsWith("\r\n  Leerzeichen bleiben  |1,12|6,71|46 Files "
                                        "(10K-4M)|variabel|2.023.136|27.12.2007 09:36:04\r\n"));
     }
@@ -258,26 +242,26 @@ private slots:
         QFETCH(int, kind);
         QFETCH(int, prompts);
         QTemporaryDir dir;
-        prot_dump(dir.path());
-        Session session{dir.path(), answer, {}, {}};
+        prot_dump(PosixFileSystem::instance(), dir.path());
+        Session session(dir.path(), answer);
         TestResult result = singleResult();
         result.kind = static_cast<TestKind>(kind);
         result.totalSizeText = total;
-        QVERIFY(!SaveTestResult(nullptr, result, suggested, session.hooks()));
-        QCOMPARE(session.prompts.size(), prompts);
+        QVERIFY(!session.save(result, suggested));
+        QCOMPARE(session.dialogs.prompts.size(), prompts);
         QCOMPARE(readAll(logFilePath(dir.path())), seedBytes());
-        QVERIFY(session.warnings.isEmpty());
+        QVERIFY(session.warnings().isEmpty());
     }
 
     void deletedLogIsNotRecreated()
     {
         QTemporaryDir dir;
-        prot_dump(dir.path());
+        prot_dump(PosixFileSystem::instance(), dir.path());
         QVERIFY(QFile::remove(logFilePath(dir.path())));
-        Session session{dir.path(), "Stick", {}, {}};
-        QVERIFY(!SaveTestResult(nullptr, singleResult(), "Stick", session.hooks()));
+        Session session(dir.path(), "Stick");
+        QVERIFY(!session.save(singleResult(), "Stick"));
         QVERIFY(!QFile::exists(logFilePath(dir.path())));
-        QVERIFY(session.warnings.isEmpty());
+        QVERIFY(session.warnings().isEmpty());
     }
 
     void refusedAccessIsReported_data()
@@ -299,20 +283,19 @@ private slots:
         QFETCH(int, appendError);
         QFETCH(bool, warned);
         QTemporaryDir dir;
-        prot_dump(dir.path());
-        Session session{dir.path(), "Stick", {}, {}};
-        SaveHooks hooks = session.hooks();
+        prot_dump(PosixFileSystem::instance(), dir.path());
+        Session session(dir.path(), "Stick");
         testing::FaultyFileSystem files;
         files.setWritableError = attributeError;
         files.writeError = appendError;
         files.failWriteAt = 1;
-        hooks.fileSystem = &files;
-        QVERIFY(!SaveTestResult(nullptr, singleResult(), "Stick", hooks));
+        session.files = &files;
+        QVERIFY(!session.save(singleResult(), "Stick"));
         const QStringList expected{
             "Fehler beim Schreiben! Mögliche Ursachen:\r\n1. Der aktuelle Ordner befindet "
             "sich auf einen schreibgeschützten Datenträger.\r\n2. Sie besitzen nicht die "
             "erforderlichen Rechte um in diesen Ordner zu schreiben."};
-        QCOMPARE(session.warnings, warned ? expected : QStringList());
+        QCOMPARE(session.warnings(), warned ? expected : QStringList());
     }
 
     void unreachableFolderIsRefusedAccess()
@@ -320,13 +303,13 @@ private slots:
         if (::geteuid() == 0)
             QSKIP("root is never refused access");
         QTemporaryDir dir;
-        prot_dump(dir.path());
+        prot_dump(PosixFileSystem::instance(), dir.path());
         QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner));
-        Session session{dir.path(), "Stick", {}, {}};
-        QVERIFY(!SaveTestResult(nullptr, singleResult(), "Stick", session.hooks()));
+        Session session(dir.path(), "Stick");
+        QVERIFY(!session.save(singleResult(), "Stick"));
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                               QFileDevice::ExeOwner);
-        QCOMPARE(session.warnings.size(), 1);
+        QCOMPARE(session.warnings().size(), 1);
         QCOMPARE(readAll(logFilePath(dir.path())), seedBytes());
     }
 };

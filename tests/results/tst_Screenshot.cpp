@@ -1,3 +1,5 @@
+#include "PosixFileSystem.h"
+#include "RecordingDialogs.h"
 #include "Screenshot.h"
 
 #include <QFile>
@@ -13,11 +15,6 @@
 using namespace kardelo;
 
 namespace {
-
-struct Message {
-    QMessageBox::Icon icon;
-    QString text;
-};
 
 // Root writes anywhere; dropping the file-system identity makes permission bits bind again.
 class UnprivilegedFiles {
@@ -42,12 +39,10 @@ class tst_Screenshot : public QObject {
 private:
     QWidget m_window;
     QTemporaryDir m_dir;
-    QList<Message> m_messages;
-    ScreenshotMessageHook hook()
+    testing::RecordingDialogs m_dialogs;
+    ScreenshotResult take(const QString& name, const QString& folder)
     {
-        return [this](QMessageBox::Icon icon, const QString& text) {
-            m_messages.append({icon, text});
-        };
+        return takeScreenshot(m_window, name, folder, PosixFileSystem::instance(), m_dialogs);
     }
     QStringList files() const { return QDir(m_dir.path()).entryList(QDir::Files); }
 
@@ -62,15 +57,14 @@ private slots:
 
     void init()
     {
-        m_messages.clear();
+        m_dialogs.messages.clear();
         for (const QString& name : files())
             QFile::remove(QDir(m_dir.path()).filePath(name));
     }
 
     void exportsTheWindowAsPngOnly()
     {
-        const ScreenshotResult result =
-            TakeScreenshot(m_window, QStringLiteral("USB DISK"), m_dir.path(), hook());
+        const ScreenshotResult result = take(QStringLiteral("USB DISK"), m_dir.path());
 
         QVERIFY(result.attempted);
         QCOMPARE(files(), QStringList{QStringLiteral("USB_DISK.png")});
@@ -78,18 +72,18 @@ private slots:
         QImage picture(result.pngPath, "PNG");
         QVERIFY(!picture.isNull());
         QCOMPARE(picture.size(), m_window.size());
-        QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_messages[0].icon, QMessageBox::Information);
-        QCOMPARE(m_messages[0].text,
+        QCOMPARE(m_dialogs.messages.size(), 1);
+        QCOMPARE(m_dialogs.messages[0].icon, QMessageBox::Information);
+        QCOMPARE(m_dialogs.messages[0].text,
                  QStringLiteral("ScreenShot wurde als \"USB_DISK.png\" gespeichert!"));
     }
 
     void noDeviceNameDoesNothing()
     {
-        const ScreenshotResult result = TakeScreenshot(m_window, QString(), m_dir.path(), hook());
+        const ScreenshotResult result = take(QString(), m_dir.path());
         QVERIFY(!result.attempted);
         QVERIFY(files().isEmpty());
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_dialogs.messages.isEmpty());
     }
 
     void replacesReadOnlyPng()
@@ -98,11 +92,11 @@ private slots:
         QVERIFY(QImage(1, 1, QImage::Format_RGB32).save(png, "PNG"));
         QVERIFY(QFile::setPermissions(png, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
 
-        TakeScreenshot(m_window, QStringLiteral("STICK"), m_dir.path(), hook());
+        take(QStringLiteral("STICK"), m_dir.path());
 
         QCOMPARE(QImage(png, "PNG").size(), m_window.size());
         QCOMPARE(files(), QStringList{QStringLiteral("STICK.png")});
-        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_dialogs.messages.size(), 1);
     }
 
     void unwritableFolderReportsAndLeavesNoBmp()
@@ -114,16 +108,16 @@ private slots:
         ScreenshotResult result;
         {
             UnprivilegedFiles asUser;
-            result = TakeScreenshot(m_window, QStringLiteral("USB DISK"), folder, hook());
+            result = take(QStringLiteral("USB DISK"), folder);
         }
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
         QVERIFY(result.attempted);
         QVERIFY(result.pngPath.isEmpty());
         QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
-        QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_messages[0].icon, QMessageBox::Warning);
-        QCOMPARE(m_messages[0].text,
+        QCOMPARE(m_dialogs.messages.size(), 1);
+        QCOMPARE(m_dialogs.messages[0].icon, QMessageBox::Warning);
+        QCOMPARE(m_dialogs.messages[0].text,
                  QStringLiteral("Fehler beim Schreiben! Mögliche Ursachen:\r\n"
                                 "1. Der aktuelle Ordner befindet sich auf einen schreibgeschützten "
                                 "Datenträger.\r\n"
@@ -135,16 +129,13 @@ private slots:
     void clickDuringPauseStartsNoSecondExport()
     {
         ScreenshotResult inner;
-        QTimer::singleShot(100, this, [&] {
-            inner = TakeScreenshot(m_window, QStringLiteral("OTHER"), m_dir.path(), hook());
-        });
-        const ScreenshotResult outer =
-            TakeScreenshot(m_window, QStringLiteral("FIRST"), m_dir.path(), hook());
+        QTimer::singleShot(100, this, [&] { inner = take(QStringLiteral("OTHER"), m_dir.path()); });
+        const ScreenshotResult outer = take(QStringLiteral("FIRST"), m_dir.path());
 
         QVERIFY(outer.attempted);
         QVERIFY(!inner.attempted);
         QCOMPARE(files(), QStringList{QStringLiteral("FIRST.png")});
-        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_dialogs.messages.size(), 1);
     }
 };
 

@@ -42,7 +42,7 @@ private slots:
     void opensCentredOnceAndCloses()
     {
         QWidget owner;
-        ShowInfo(&owner);
+        showInfoWindow(&owner);
         frmInfo* first = openInfoWindow();
         QVERIFY(first);
         QVERIFY(first->isVisible());
@@ -52,16 +52,16 @@ private slots:
         QCOMPARE(first->frameGeometry().y(),
                  (screen.height() - first->frameGeometry().height()) / 2);
 
-        ShowInfo(&owner);
+        showInfoWindow(&owner);
         QCOMPARE(openInfoWindow(), first);
         QCOMPARE(owner.findChildren<frmInfo*>().size(), 1);
 
-        CloseInfo();
+        closeInfoWindow();
         QVERIFY(!openInfoWindow());
         QVERIFY(!first->isVisible());
-        ShowInfo(&owner);
+        showInfoWindow(&owner);
         QVERIFY(openInfoWindow() && openInfoWindow() != first);
-        CloseInfo();
+        closeInfoWindow();
     }
 };
 

@@ -136,7 +136,7 @@ private slots:
     void cleanup()
     {
         m_viewer.reset();
-        CloseLogViewer();
+        closeLogViewer();
     }
 
     void seedLogShowsEveryRecordAsWritten()
@@ -302,8 +302,8 @@ private slots:
     {
         writeLog(seedBytes());
         QWidget owner;
-        ShowLogViewer(&owner, logPath());
-        QPointer<frmProtokoll> first = LogViewer();
+        showLogViewer(&owner, logPath());
+        QPointer<frmProtokoll> first = openLogViewer();
         QVERIFY(first);
         QVERIFY(first->isVisible());
         // A tool window of the main window, which keeps it out of the taskbar.
@@ -312,24 +312,24 @@ private slots:
         QCOMPARE(first->ListView1().ItemCount(), 14);
 
         writeLog(seedBytes() + Seed[0] + "\r\n");
-        ShowLogViewer(&owner, logPath());
-        QCOMPARE(LogViewer(), first.data());
+        showLogViewer(&owner, logPath());
+        QCOMPARE(openLogViewer(), first.data());
         QCOMPARE(first->ListView1().ItemCount(), 14);
 
         // "<<" ends the window; the next open reads the log again, even before the old one
         // is deleted.
         QTest::mouseClick(&first->Command1(), Qt::LeftButton);
         QVERIFY(!first->isVisible());
-        ShowLogViewer(&owner, logPath());
-        QVERIFY(LogViewer() != first.data());
-        QCOMPARE(LogViewer()->ListView1().ItemCount(), 15);
+        showLogViewer(&owner, logPath());
+        QVERIFY(openLogViewer() != first.data());
+        QCOMPARE(openLogViewer()->ListView1().ItemCount(), 15);
         QTRY_VERIFY(first.isNull());
 
-        QPointer<frmProtokoll> second = LogViewer();
-        CloseLogViewer();
+        QPointer<frmProtokoll> second = openLogViewer();
+        closeLogViewer();
         QVERIFY(second.isNull());
-        QCOMPARE(LogViewer(), nullptr);
-        CloseLogViewer();
+        QCOMPARE(openLogViewer(), nullptr);
+        closeLogViewer();
     }
 };
 

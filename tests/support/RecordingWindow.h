@@ -39,7 +39,10 @@ public:
     TestState& testState() override { return state; }
     QString text(QStringView control) const override { return texts.value(control.toString()); }
     void setText(QStringView control, const QString& text) override;
-    void setEnabled(QStringView control, bool on) override { enabled[control.toString()] = on; }
+    void setControlEnabled(QStringView control, bool on) override
+    {
+        enabled[control.toString()] = on;
+    }
     QString caption() const override { return windowCaption; }
     void setCaption(const QString& caption) override;
     void setBusyPointer(bool on) override;

@@ -1,7 +1,5 @@
 #include "modGdi.h"
 
-#include "PosixFileSystem.h"
-
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -12,29 +10,28 @@ namespace kardelo::modGdi {
 namespace {
 
 // A QFile on a descriptor the file system opened; it closes the descriptor with itself.
-bool adopt(QFile& file, const OpenResult& opened, QIODevice::OpenMode mode)
+bool adopt(FileSystem& files, QFile& file, const OpenResult& opened, QIODevice::OpenMode mode)
 {
     if (opened.handle == InvalidHandle)
         return false;
     if (file.open(opened.handle, mode, QFileDevice::AutoCloseHandle))
         return true;
-    PosixFileSystem::instance().close(opened.handle);
+    files.close(opened.handle);
     return false;
 }
 
 } // namespace
 
-Status SaveAsPng(const QString& source, const QString& target)
+Status SaveAsPng(FileSystem& files, const QString& source, const QString& target)
 {
-    FileSystem& files = PosixFileSystem::instance();
     QFile bitmap;
     QImage image;
-    if (!adopt(bitmap, files.openFile(source, FileAccess::Read), QIODevice::ReadOnly) ||
+    if (!adopt(files, bitmap, files.openFile(source, FileAccess::Read), QIODevice::ReadOnly) ||
         !QImageReader(&bitmap, "bmp").read(&image))
         return StatusOk;
     removeUnlessFolder(files, target);
     QFile png;
-    if (!adopt(png, files.openFile(target, FileAccess::CreateNew), QIODevice::WriteOnly))
+    if (!adopt(files, png, files.openFile(target, FileAccess::CreateNew), QIODevice::WriteOnly))
         return StatusWin32Error;
     if (QImageWriter(&png, "png").write(image))
         return StatusOk;
@@ -43,15 +40,14 @@ Status SaveAsPng(const QString& source, const QString& target)
     return StatusWin32Error;
 }
 
-bool ConvertBmpToPng(const QString& bmpPath, const QString& pngPath)
+bool ConvertBmpToPng(FileSystem& files, const QString& bmpPath, const QString& pngPath)
 {
-    FileSystem& files = PosixFileSystem::instance();
     // Removing a name needs no write permission on the file: a read-only PNG goes as well,
     // and no permission is ever changed through a link.
     removeUnlessFolder(files, pngPath);
     if (!QImageWriter::supportedImageFormats().contains("png"))
         return false;
-    SaveAsPng(bmpPath, pngPath);
+    SaveAsPng(files, bmpPath, pngPath);
     removeUnlessFolder(files, bmpPath);
     return true;
 }

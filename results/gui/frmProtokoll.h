@@ -54,10 +54,10 @@ private:
 
 // The main window's "&Protokoll": shows the viewer for logPath without making it modal, or
 // brings the open one to the front (its list is then not read again).
-void ShowLogViewer(QWidget* owner, const QString& logPath);
+void showLogViewer(QWidget* owner, const QString& logPath);
 // Destroys the open viewer, if any, at once.
-void CloseLogViewer();
+void closeLogViewer();
 // The open viewer, or nullptr.
-frmProtokoll* LogViewer();
+frmProtokoll* openLogViewer();
 
 } // namespace kardelo

@@ -1,6 +1,7 @@
 #include "frmProtokoll.h"
 
 #include "DesktopSetup.h"
+#include "Dialogs.h"
 #include "Formats.h"
 #include "ListView.h"
 #include "PosixFileSystem.h"
@@ -8,9 +9,6 @@
 #include "RuntimeError.h"
 #include "ui_frmProtokoll.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-#include <QMessageBox>
 #include <QPointer>
 #include <QResizeEvent>
 #include <QScreen>
@@ -43,11 +41,6 @@ constexpr std::array<GridColumn, frmProtokoll::ColumnCount> Grid = {{
 }};
 
 QPointer<frmProtokoll> g_viewer;
-
-QString programName()
-{
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-}
 
 } // namespace
 
@@ -138,11 +131,11 @@ void frmProtokoll::load_list(const QString& logPath)
         });
     if (loaded.outcome == results::LogReadOutcome::Missing ||
         loaded.outcome == results::LogReadOutcome::NotARegularFile) {
-        QMessageBox::warning(
-            this, programName(),
-            loaded.outcome == results::LogReadOutcome::Missing
-                ? QStringLiteral("Die protokolldatei protokoll.dat wurde nicht gefunden")
-                : results::logNotRegularText());
+        WidgetDialogs(this).message(QMessageBox::Warning,
+                                    loaded.outcome == results::LogReadOutcome::Missing
+                                        ? QStringLiteral("Die protokolldatei protokoll.dat wurde "
+                                                         "nicht gefunden")
+                                        : results::logNotRegularText());
         return;
     }
     list.SetRedraw(true);
@@ -194,7 +187,7 @@ bool frmProtokoll::CustomDraw(std::int32_t ItemIndex, std::int32_t ColumnIndex,
     return true;
 }
 
-void ShowLogViewer(QWidget* owner, const QString& logPath)
+void showLogViewer(QWidget* owner, const QString& logPath)
 {
     // A viewer closed in this same pass of the event loop is gone already, though not deleted.
     if (g_viewer && g_viewer->isVisible()) {
@@ -210,12 +203,12 @@ void ShowLogViewer(QWidget* owner, const QString& logPath)
     });
 }
 
-void CloseLogViewer()
+void closeLogViewer()
 {
     delete g_viewer.data();
 }
 
-frmProtokoll* LogViewer()
+frmProtokoll* openLogViewer()
 {
     return g_viewer.data();
 }

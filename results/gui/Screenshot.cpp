@@ -1,13 +1,13 @@
 #include "Screenshot.h"
 
-#include "PosixFileSystem.h"
+#include "DriveRoot.h"
+#include "ResultsLog.h"
 #include "RuntimeError.h"
 #include "modGdi.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageWriter>
 #include <QPixmap>
 #include <QPointer>
@@ -18,18 +18,6 @@
 namespace kardelo {
 
 namespace {
-
-void report(const ScreenshotMessageHook& hook, QWidget* parent, QMessageBox::Icon icon,
-            const QString& text)
-{
-    if (hook) {
-        hook(icon, text);
-        return;
-    }
-    QMessageBox box(icon, QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(),
-                    text, QMessageBox::Ok, parent);
-    box.exec();
-}
 
 bool accessRefused(int error)
 {
@@ -59,15 +47,7 @@ QString screenshotSavedMessage(const QString& baseName)
            QStringLiteral(".png\" gespeichert!");
 }
 
-QString screenshotWriteFailedMessage()
-{
-    return QStringLiteral(
-        "Fehler beim Schreiben! Mögliche Ursachen:\r\n"
-        "1. Der aktuelle Ordner befindet sich auf einen schreibgeschützten Datenträger.\r\n"
-        "2. Sie besitzen nicht die erforderlichen Rechte um in diesen Ordner zu schreiben.");
-}
-
-void snap_to_bmp(QWidget& window, const QString& path, const ScreenshotMessageHook& hook)
+void snap_to_bmp(QWidget& window, const QString& path, FileSystem& files, Dialogs& dialogs)
 {
     QCoreApplication::processEvents();
     if (path.isEmpty())
@@ -76,12 +56,11 @@ void snap_to_bmp(QWidget& window, const QString& path, const ScreenshotMessageHo
     if (picture.isNull())
         return;
 
-    FileSystem& files = PosixFileSystem::instance();
     removeUnlessFolder(files, path);
     const OpenResult created = files.openFile(path, FileAccess::CreateNew);
     if (created.handle == InvalidHandle) {
         if (accessRefused(created.error))
-            report(hook, &window, QMessageBox::Warning, screenshotWriteFailedMessage());
+            dialogs.message(QMessageBox::Warning, results::writeErrorText());
         return;
     }
     QFile file;
@@ -110,8 +89,8 @@ void Pause(double seconds)
     }
 }
 
-ScreenshotResult TakeScreenshot(QWidget& mainWindow, const QString& deviceName,
-                                const QString& folder, const ScreenshotMessageHook& hook)
+ScreenshotResult takeScreenshot(QWidget& mainWindow, const QString& deviceName,
+                                const QString& folder, FileSystem& files, Dialogs& dialogs)
 {
     ScreenshotResult result;
     if (deviceName.isEmpty() || g_exporting)
@@ -124,24 +103,21 @@ ScreenshotResult TakeScreenshot(QWidget& mainWindow, const QString& deviceName,
     const QPointer<QWidget> window(&mainWindow);
 
     ignoreErrors([&] {
-        QString base = folder;
-        if (!base.endsWith(QLatin1Char('/')))
-            base += QLatin1Char('/');
+        const QString base = withTrailingSlash(folder);
         const QString baseName = screenshotBaseName(deviceName);
         if (baseName.isEmpty())
             return;
         const QString bmpPath = base + baseName + QStringLiteral(".bmp");
         const QString pngPath = base + baseName + QStringLiteral(".png");
-        FileSystem& files = PosixFileSystem::instance();
         const auto isFile = [&](const QString& path) {
             return files.pathStatus(path).kind == EntryKind::RegularFile;
         };
 
-        ignoreErrors([&] { snap_to_bmp(mainWindow, bmpPath, hook); });
+        ignoreErrors([&] { snap_to_bmp(mainWindow, bmpPath, files, dialogs); });
         ignoreErrors([&] { Pause(0.5); });
         ignoreErrors([&] {
             if (isFile(bmpPath))
-                modGdi::ConvertBmpToPng(bmpPath, pngPath);
+                modGdi::ConvertBmpToPng(files, bmpPath, pngPath);
         });
         // Where the conversion could not even start, the intermediate must not linger.
         ignoreErrors([&] {
@@ -151,8 +127,8 @@ ScreenshotResult TakeScreenshot(QWidget& mainWindow, const QString& deviceName,
         ignoreErrors([&] {
             if (isFile(pngPath)) {
                 result.pngPath = pngPath;
-                report(hook, window.data(), QMessageBox::Information,
-                       screenshotSavedMessage(baseName));
+                if (window)
+                    dialogs.message(QMessageBox::Information, screenshotSavedMessage(baseName));
             }
         });
     });

@@ -26,9 +26,9 @@ private:
 };
 
 // Opens the info window, or brings the open one to the front.
-void ShowInfo(QWidget* owner);
+void showInfoWindow(QWidget* owner);
 // Closes the info window if it is open (the main window's shutdown).
-void CloseInfo();
+void closeInfoWindow();
 // The open info window, or null.
 frmInfo* openInfoWindow();
 

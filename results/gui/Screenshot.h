@@ -1,15 +1,13 @@
 #pragma once
 
-#include <QMessageBox>
+#include "Dialogs.h"
+#include "FileSystem.h"
+
 #include <QString>
-#include <functional>
 
 class QWidget;
 
 namespace kardelo {
-
-// Receives the export's messages in place of a message box, so tests can record them.
-using ScreenshotMessageHook = std::function<void(QMessageBox::Icon icon, const QString& text)>;
 
 struct ScreenshotResult {
     // An export was tried (a device name was given): "S&creenShot" is to be disabled.
@@ -23,19 +21,18 @@ struct ScreenshotResult {
 // always one file name in the program folder.
 QString screenshotBaseName(const QString& deviceName);
 QString screenshotSavedMessage(const QString& baseName);
-QString screenshotWriteFailedMessage();
 
 // Saves the window's own picture (never what overlaps it on screen, and without the
 // clipboard) as a BMP file at `path`, a file it creates (what sat at the name is removed first,
 // never written through). A refused write is reported; other failures are silent.
-void snap_to_bmp(QWidget& window, const QString& path, const ScreenshotMessageHook& hook = {});
+void snap_to_bmp(QWidget& window, const QString& path, FileSystem& fileSystem, Dialogs& dialogs);
 
 // Keeps the window responsive for `seconds` without a nested event loop.
 void Pause(double seconds);
 
 // The "S&creenShot" action: `deviceName` is the selected drive's name (empty when none is
 // selected), `folder` the program folder. Never throws.
-ScreenshotResult TakeScreenshot(QWidget& mainWindow, const QString& deviceName,
-                                const QString& folder, const ScreenshotMessageHook& hook = {});
+ScreenshotResult takeScreenshot(QWidget& mainWindow, const QString& deviceName,
+                                const QString& folder, FileSystem& fileSystem, Dialogs& dialogs);
 
 } // namespace kardelo

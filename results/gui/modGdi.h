@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileSystem.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -14,10 +16,10 @@ inline constexpr Status StatusWin32Error = 7;
 // Writes the image at `source` to `target` as PNG, into a file it creates: whatever sits at
 // the target's name (a link, a hard link, a FIFO) is removed first and never written through;
 // a folder there stays and fails the save. No failure is ever shown to the user.
-Status SaveAsPng(const QString& source, const QString& target);
+Status SaveAsPng(FileSystem& fileSystem, const QString& source, const QString& target);
 
 // Replaces the PNG at `pngPath` (even a read-only one) by the image at `bmpPath` and deletes
 // the BMP. False when the image library cannot write PNG at all; the BMP then stays.
-bool ConvertBmpToPng(const QString& bmpPath, const QString& pngPath);
+bool ConvertBmpToPng(FileSystem& fileSystem, const QString& bmpPath, const QString& pngPath);
 
 } // namespace kardelo::modGdi

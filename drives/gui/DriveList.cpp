@@ -3,9 +3,6 @@
 #include "ListView.h"
 #include "OleColor.h"
 #include "RuntimeError.h"
-#include "modDevInfo.h"
-
-#include <array>
 
 namespace kardelo {
 
@@ -19,47 +16,6 @@ std::int32_t colour(std::uint8_t red, std::uint8_t green, std::uint8_t blue)
 }
 
 } // namespace
-
-QString busTypeName(std::int32_t busType)
-{
-    static const std::array<const char*, 20> names = {
-        "Unknown", "SCSI",  "ATAPI", "ATA",  "1394", "SSA", "Fibre",   "USB",
-        "RAID",    "iSCSI", "SAS",   "SATA", "SD",   "MMC", "Virtual", "FileBackedVirtual",
-        "Spaces",  "NVMe",  "SCM",   "UFS"};
-    if (busType < 0 || busType >= static_cast<std::int32_t>(names.size()))
-        return QStringLiteral("Unknown");
-    return QString::fromLatin1(names[static_cast<std::size_t>(busType)]);
-}
-
-std::vector<DriveListEntry> driveEntries(const SystemRoots& roots)
-{
-    std::vector<DriveListEntry> entries;
-    for (const MountEntry& volume : localVolumes(roots)) {
-        const DeviceProperties device =
-            QueryBlockDeviceProperties(volume.major, volume.minor, roots);
-        if (!device.Success)
-            continue;
-        // A root that cannot be reached now keeps device 0, which no file system has.
-        const MountIdentity root = mountIdentityOf(volume.mountPoint).value_or(MountIdentity{});
-        entries.push_back({volume.mountPoint,
-                           busTypeName(device.BusType),
-                           device.Removable ? QStringLiteral("ja") : QStringLiteral("nein"),
-                           (device.VendorId + QLatin1Char(' ') + device.ProductId +
-                            QLatin1Char(' ') + device.ProductRevision)
-                               .trimmed(),
-                           {static_cast<std::uint64_t>(volume.mountId), root.device}});
-    }
-    return entries;
-}
-
-bool isStillMounted(const DriveListEntry& entry)
-{
-    const std::optional<MountIdentity> now = mountIdentityOf(entry.rootPath);
-    if (!now || now->device == 0 || now->device != entry.mount.device)
-        return false;
-    // Without mount ids from the kernel the device alone decides.
-    return now->mountId == 0 || now->mountId == entry.mount.mountId;
-}
 
 void create_drive_grid(ListView& list, ICustomDraw* callback)
 {
@@ -102,21 +58,33 @@ void load_drive_list(ListView& list, const std::vector<DriveListEntry>& entries)
     ignoreErrors([&] { list.SetRedraw(true); });
 }
 
-QString check_select(const ListView& list)
+namespace {
+// A cell of the first selected drive row; the first filler row ends the search.
+QString selectedDriveCell(const ListView& list, std::int32_t column)
 {
     QString result;
     ignoreErrors([&] {
         for (std::int32_t row = 0; row < list.ItemCount(); ++row) {
-            const QString device = list.ItemText(row, DriveColumnDevice);
-            if (device.isEmpty())
+            if (list.ItemText(row, DriveColumnDevice).isEmpty())
                 return;
             if (list.Table().ItemSelected(row)) {
-                result = device;
+                result = list.ItemText(row, column);
                 return;
             }
         }
     });
     return result;
+}
+} // namespace
+
+QString check_select(const ListView& list)
+{
+    return selectedDriveCell(list, DriveColumnDevice);
+}
+
+QString check_snap(const ListView& list)
+{
+    return selectedDriveCell(list, DriveColumnName);
 }
 
 bool driveRowColours(const ListView& list, std::int32_t row, std::int32_t column,

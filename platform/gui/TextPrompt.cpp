@@ -1,13 +1,13 @@
-#include "NamePrompt.h"
+#include "TextPrompt.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-namespace kardelo::results {
+namespace kardelo {
 
-NamePrompt::NamePrompt(QWidget* parent, const QString& title, const QString& text,
+TextPrompt::TextPrompt(QWidget* parent, const QString& title, const QString& text,
                        const QString& preset)
     : QDialog(parent), m_label(new QLabel(text, this)), m_edit(new QLineEdit(preset, this)),
       m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this))
@@ -30,10 +30,4 @@ NamePrompt::NamePrompt(QWidget* parent, const QString& title, const QString& tex
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-QString askName(QWidget* parent, const QString& title, const QString& text, const QString& preset)
-{
-    NamePrompt prompt(parent, title, text, preset);
-    return prompt.exec() == QDialog::Accepted ? prompt.edit().text() : QString();
-}
-
-} // namespace kardelo::results
+} // namespace kardelo

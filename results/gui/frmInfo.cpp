@@ -57,7 +57,7 @@ QString frmInfo::versionLine()
     return QStringLiteral("Version: %1.%2").arg(VersionMajor).arg(VersionMinor);
 }
 
-void ShowInfo(QWidget* owner)
+void showInfoWindow(QWidget* owner)
 {
     if (!g_info) {
         g_info = new frmInfo(owner);
@@ -71,7 +71,7 @@ void ShowInfo(QWidget* owner)
     g_info->activateWindow();
 }
 
-void CloseInfo()
+void closeInfoWindow()
 {
     if (frmInfo* info = g_info.data()) {
         g_info = nullptr;

@@ -10,9 +10,6 @@
 
 namespace kardelo {
 
-class ICustomDraw;
-class ListView;
-
 // The cells of one drive row (the separator cells stay empty), and the mount it was made from.
 struct DriveListEntry {
     DriveListEntry() = default;
@@ -29,17 +26,6 @@ struct DriveListEntry {
     MountIdentity mount;
 };
 
-// Column positions of the drive list.
-enum DriveColumn : std::int32_t {
-    DriveColumnDevice = 0,
-    DriveColumnBusType = 2,
-    DriveColumnRemovable = 4,
-    DriveColumnName = 6,
-};
-
-// The list always shows at least this many rows; empty ones are filler rows.
-constexpr std::int32_t DriveListMinimumRows = 9;
-
 // "USB", "SATA", ...; "Unknown" for a number without a name.
 QString busTypeName(std::int32_t busType);
 
@@ -50,18 +36,5 @@ std::vector<DriveListEntry> driveEntries(const SystemRoots& roots = {});
 // system the row was made from: the same mount and the same device. Once the medium has been
 // unmounted, the folder left behind belongs to the disk beneath, which is not the drive.
 bool isStillMounted(const DriveListEntry& entry);
-
-// Each of these runs step by step with run-time errors ignored, as a host's event handler
-// must never end the program.
-void create_drive_grid(ListView& list, ICustomDraw* callback);
-void load_drive_list(ListView& list, const std::vector<DriveListEntry>& entries);
-// The mount point of the first selected drive row, or empty text when no drive row is
-// selected (a selected filler row counts as none).
-QString check_select(const ListView& list);
-
-// The drive list's cell colours (0x00BBGGRR) for the host's ICustomDraw::CustomDraw: selected
-// rows light green, striped rows otherwise, separator columns grey; fore is left alone.
-bool driveRowColours(const ListView& list, std::int32_t row, std::int32_t column,
-                     std::int32_t& back, std::int32_t& fore);
 
 } // namespace kardelo
