@@ -153,16 +153,16 @@ void frmProtokoll::load_list(const QString& logPath)
         if (line.size() < MinimumLineLength || line.count('|') != FieldCount - 1)
             continue;
         ignoreErrors([&] {
-            const std::int32_t row = list.AddItem();
+            std::array<QString, ColumnCount> texts; // the separator columns stay empty
             qsizetype from = 0;
             for (int field = 0; field < FieldCount; ++field) {
                 qsizetype to = line.indexOf('|', from);
                 if (to < 0)
                     to = line.size();
-                list.SetItemText(row, field * 2,
-                                 results::fromWindows1252(line.sliced(from, to - from)));
+                texts[field * 2] = results::fromWindows1252(line.sliced(from, to - from));
                 from = to + 1;
             }
+            list.Table().AddRow(texts);
         });
     }
     list.SetRedraw(true);
