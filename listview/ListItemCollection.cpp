@@ -78,6 +78,9 @@ void ListItemCollection::Clear()
 
 void ListItemCollection::PrepareForItems(std::int32_t count)
 {
+    // The rows would be dropped with the old array while ItemCount still counted them.
+    if (m_count > 0)
+        throw RuntimeError(ErrorCode::InvalidProcedureCall);
     std::vector<std::unique_ptr<ListItem>>(static_cast<std::size_t>(std::max(count, 1)))
         .swap(m_slots);
 }

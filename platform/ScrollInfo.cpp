@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <algorithm>
 #include <cstdint>
 
@@ -96,7 +97,13 @@ public:
         const int highest = highestPosition();
         const int position = (mask & SIF_POS) ? info.pos : m_bar->value();
         const WriteGuard guard(m_writing);
-        m_bar->setRange(m_min, highest);
+        if (m_bar->minimum() != m_min || m_bar->maximum() != highest) {
+            // Qt's scroll area answers each range change with a queued call of its own: a list
+            // filled with a million rows would queue a million. One per pass is plenty.
+            const QSignalBlocker quiet(m_bar);
+            m_bar->setRange(m_min, highest);
+            announceRange();
+        }
         m_bar->setPageStep(m_page);
         m_bar->setValue(std::clamp(position, m_min, highest));
         return m_bar->value();
@@ -163,6 +170,20 @@ private:
         return true;
     }
 
+    void announceRange()
+    {
+        if (m_rangeAnnounced)
+            return;
+        m_rangeAnnounced = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_rangeAnnounced = false;
+                emit m_bar->rangeChanged(m_bar->minimum(), m_bar->maximum());
+            },
+            Qt::QueuedConnection);
+    }
+
     int highestPosition() const
     {
         const std::int64_t highest = std::int64_t{m_max} - std::max(m_page, 1) + 1;
@@ -220,6 +241,7 @@ private:
     int m_trackPos = 0;
     bool m_writing = false;
     bool m_leftPressPassedOn = false;
+    bool m_rangeAnnounced = false;
 };
 
 QAbstractScrollArea* scrollAreaOf(WindowHandle window)

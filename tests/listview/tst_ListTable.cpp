@@ -127,6 +127,14 @@ private slots:
         table.Clear();
         QCOMPARE(table.Items().Capacity(), 1500);
 
+        // Refused while rows exist: the array would drop them with ItemCount still counting.
+        fill(table, {"a", "b", "c", "d", "e"});
+        QCOMPARE(errorOf([&] { table.Items().PrepareForItems(2); }),
+                 ErrorCode::InvalidProcedureCall);
+        QCOMPARE(table.Items().Capacity(), 1500);
+        table.AddItem(-1, QStringLiteral("f"));
+        QCOMPARE(column0(table), (QStringList{"a", "b", "c", "d", "e", "f"}));
+
         ListItemCollection small;
         small.PrepareForItems(1);
         QList<int> capacities;
