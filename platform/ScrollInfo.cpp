@@ -128,7 +128,7 @@ public:
     }
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
         switch (event->type()) {
         case QEvent::MouseButtonPress: {
@@ -137,10 +137,11 @@ protected:
             if (!msg)
                 return false;
             const QPoint at = mouse.globalPosition().toPoint();
-            const bool passedOn =
-                deliverEventMessage(m_window, {*msg, m_hitTest, makeLong(at.x(), at.y())});
-            m_leftPressPassedOn = passedOn && mouse.button() == Qt::LeftButton;
-            return consumeUnless(passedOn, *event);
+            const EventDelivery delivery =
+                deliverEvent(m_window, watched, event, {*msg, m_hitTest, makeLong(at.x(), at.y())});
+            const bool barPressed = delivery.reachedOwnProcedure || !delivery.filtered;
+            m_leftPressPassedOn = barPressed && mouse.button() == Qt::LeftButton;
+            return delivery.filtered;
         }
         case QEvent::MouseButtonRelease:
             // The thumb's release is reported by thumbReleased; arrows and page areas end here.
@@ -154,7 +155,7 @@ protected:
             if (!event->spontaneous())
                 return false;
             const auto message = messageForEvent(*event);
-            return message && consumeUnless(deliverEventMessage(m_window, *message), *event);
+            return message && deliverEvent(m_window, watched, event, *message).filtered;
         }
         default:
             return false;
@@ -162,14 +163,6 @@ protected:
     }
 
 private:
-    static bool consumeUnless(bool passedOn, QEvent& event)
-    {
-        if (passedOn)
-            return false;
-        event.accept();
-        return true;
-    }
-
     void announceRange()
     {
         if (m_rangeAnnounced)
@@ -192,7 +185,7 @@ private:
 
     void send(std::int32_t code, int position = 0)
     {
-        deliverEventMessage(m_window, {m_scrollMessage, makeLong(code, position), 0});
+        deliverMessage(m_window, {m_scrollMessage, makeLong(code, position), 0});
     }
 
     // Qt documents actionTriggered as the place to correct the slider position before it

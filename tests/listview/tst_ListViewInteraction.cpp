@@ -1,5 +1,6 @@
 #include "EventLog.h"
 #include "ListView.h"
+#include "Subclasser.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -468,6 +469,35 @@ private slots:
         QTest::mouseClick(list.area(), Qt::LeftButton, {},
                           QPoint(50, list.view.HeaderHeight() + 3 * list.view.ItemHeight()));
         QCOMPARE(list.view.SelectedItem(), 3);
+    }
+
+    // The list's own handling of a message runs where the message chain says: an "after"
+    // procedure sees the press already handled, and the list's reply.
+    void afterProcedureSeesThePressHandled()
+    {
+        struct Watcher final : ISubclass {
+            ListView* view = nullptr;
+            QStringList seen;
+            void WndProc(bool before, bool&, std::int32_t& reply, WindowHandle, std::uint32_t,
+                         std::int32_t, std::int32_t, std::int32_t&) override
+            {
+                seen << QStringLiteral("%1 row %2 reply %3")
+                            .arg(before ? "before" : "after")
+                            .arg(view->SelectedItem())
+                            .arg(reply);
+            }
+        };
+        List list;
+        Watcher watcher;
+        watcher.view = &list.view;
+        Subclasser subclasser;
+        QVERIFY(subclasser.Subclass(list.view.Handle(), &watcher));
+        subclasser.AddMsg(list.view.Handle(), WM_LBUTTONDOWN, Subclasser::MSG_BEFORE_AND_AFTER);
+        QTest::mousePress(list.area(), Qt::LeftButton, {}, list.rowPoint(3));
+        QCOMPARE(watcher.seen, (QStringList{"before row -1 reply 0", "after row 3 reply 1"}));
+        QCOMPARE(list.events.first(), QStringLiteral("MouseDown 3 1 0"));
+        QTest::mouseRelease(list.area(), Qt::LeftButton, {}, list.rowPoint(3));
+        subclasser.Terminate();
     }
 
     void pointQueriesAndScrolledCoordinates()
