@@ -1,5 +1,6 @@
 // Benchmark, not a test: header-click sorts of realistic results-log rows, each kind of column,
-// 10,000 and 100,000 rows, under German settings. Prints the time of each sort.
+// 10,000, 100,000 and 1,000,000 rows, under German settings. Prints the time of each sort.
+// Aim: every first click under 150 ms at 100,000 rows.
 
 #include "ListTable.h"
 
@@ -49,7 +50,7 @@ int main()
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     std::printf("%-20s %10s %12s %12s\n", "column", "rows", "1st click ms", "2nd click ms");
-    for (int rows : {10'000, 100'000}) {
+    for (int rows : {10'000, 100'000, 1'000'000}) {
         QRandomGenerator random(42);
         ListTable table;
         for (const char* column : Columns)

@@ -4,23 +4,25 @@
 
 namespace kardelo {
 
-void ListItem::SetSubItemCount(std::int32_t count)
-{
-    m_texts.assign(static_cast<std::size_t>(std::max(count, 0)), QString());
-}
-
-const QString& ListItem::Text(std::int32_t index) const
+QString ListItem::Text(std::int32_t index) const
 {
     if (index < 0 || index >= SubItemCount())
         throw RuntimeError(ErrorCode::SubscriptOutOfRange);
-    return m_texts[static_cast<std::size_t>(index)];
+    return m_texts.Text(index);
 }
 
-void ListItem::SetText(std::int32_t index, const QString& text)
+QStringView ListItem::TextView(std::int32_t index, std::u16string& scratch) const
 {
     if (index < 0 || index >= SubItemCount())
         throw RuntimeError(ErrorCode::SubscriptOutOfRange);
-    m_texts[static_cast<std::size_t>(index)] = text;
+    return m_texts.View(index, scratch);
+}
+
+void ListItem::SetText(std::int32_t index, QStringView text)
+{
+    if (index < 0 || index >= SubItemCount())
+        throw RuntimeError(ErrorCode::SubscriptOutOfRange);
+    m_texts.SetText(index, text);
 }
 
 } // namespace kardelo

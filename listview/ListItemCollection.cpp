@@ -6,6 +6,7 @@
 #include "modSortCallback.h"
 
 #include <algorithm>
+#include <numeric>
 #include <span>
 
 namespace kardelo {
@@ -77,6 +78,9 @@ void ListItemCollection::Clear()
 
 void ListItemCollection::PrepareForItems(std::int32_t count)
 {
+    // The rows would be dropped with the old array while ItemCount still counted them.
+    if (m_count > 0)
+        throw RuntimeError(ErrorCode::InvalidProcedureCall);
     std::vector<std::unique_ptr<ListItem>>(static_cast<std::size_t>(std::max(count, 1)))
         .swap(m_slots);
 }
@@ -88,10 +92,20 @@ void ListItemCollection::Sort(std::int32_t column, std::int32_t sortOrder)
     modSortCallback::SetSortColumn(column);
     modSortCallback::SetSortOrder(sortOrder);
     const modSortCallback::Session comparison;
-    ShellSort(std::span(m_slots.data(), static_cast<std::size_t>(m_count)),
-              [](const std::unique_ptr<ListItem>& first, const std::unique_ptr<ListItem>& second) {
-                  return modSortCallback::CompareItems(*first, *second);
-              });
+    const auto rows = std::span(m_slots.data(), static_cast<std::size_t>(m_count));
+    // The shell sort runs over row numbers with each cell read once; it compares and moves
+    // exactly as it would over the rows themselves, which then take their places.
+    const modSortCallback::ColumnKeys keys(rows, column);
+    std::vector<std::uint32_t> order(rows.size());
+    std::iota(order.begin(), order.end(), 0u);
+    ShellSort(std::span(order), [&keys](std::uint32_t first, std::uint32_t second) {
+        return keys.Compare(first, second);
+    });
+    std::vector<std::unique_ptr<ListItem>> sorted;
+    sorted.reserve(rows.size());
+    for (const std::uint32_t from : order)
+        sorted.push_back(std::move(rows[from]));
+    std::move(sorted.begin(), sorted.end(), rows.begin());
 }
 
 } // namespace kardelo

@@ -32,7 +32,8 @@ public:
     void MoveItem(std::int32_t indexFrom, std::int32_t indexTo);
     // Releases every item; the capacity stays as it has grown.
     void Clear();
-    // Room for count items from the start; only for an empty collection.
+    // Room for count items from the start; RuntimeError(InvalidProcedureCall), and nothing
+    // changes, while the collection holds rows.
     void PrepareForItems(std::int32_t count);
     // Orders the rows by one column's texts; order 1 inverts the comparison.
     void Sort(std::int32_t column, std::int32_t sortOrder);

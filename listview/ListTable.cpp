@@ -91,10 +91,16 @@ void ListTable::SetColumnVisible(const IndexOrKey& index, bool visible)
 std::int32_t ListTable::AddItem(std::int32_t insertAt, const QString& text,
                                 std::int32_t pictureIndex)
 {
+    return AddRow(std::span(&text, 1), insertAt, pictureIndex);
+}
+
+std::int32_t ListTable::AddRow(std::span<const QString> texts, std::int32_t insertAt,
+                               std::int32_t pictureIndex)
+{
     if (m_columns.Count() == 0)
         throw RuntimeError(ErrorCode::ItemsNeedColumns);
     ListItem& item = m_items.AddItem(insertAt);
-    item.SetText(0, text);
+    item.SetTexts(texts);
     item.PictureIndex = pictureIndex;
     if (insertAt >= 0 && insertAt <= m_selectedItem)
         ++m_selectedItem; // the current row stays on the same item

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <span>
 
 namespace kardelo {
 
@@ -54,6 +55,9 @@ public:
     // RuntimeError(ItemsNeedColumns) without columns. Returns the new row's position.
     std::int32_t AddItem(std::int32_t insertAt = -1, const QString& text = {},
                          std::int32_t pictureIndex = -1);
+    // AddItem with every text at once, as one SetItemText per column would leave it.
+    std::int32_t AddRow(std::span<const QString> texts, std::int32_t insertAt = -1,
+                        std::int32_t pictureIndex = -1);
     void RemoveItem(std::int32_t index);
     void MoveItem(std::int32_t indexFrom, std::int32_t indexTo);
     void Clear();

@@ -213,6 +213,11 @@ void ListView::CalculateLayout()
 
 void ListView::CreateBackBuffer()
 {
+    // Never under the painter: a host's callback that changes the layout gets it afterwards.
+    if (m_drawing) {
+        m_layoutRequested = true;
+        return;
+    }
     const QSize client = viewport()->size();
     const QSize size(std::max(client.width(), m_totalWidth), client.height());
     if (m_backBuffer.size() != size)
@@ -222,15 +227,15 @@ void ListView::CreateBackBuffer()
 
 void ListView::updateVerticalScrollRange()
 {
-    // While drawing is off the range would be set once per added row; switching drawing back
-    // on sets it once (Refresh).
-    if (!m_redraw)
-        return;
     UpdateVerticalScrollBar(m_scrollbars, ItemCount(), VisibleRowCount(), m_enabled);
 }
 
 void ListView::Refresh()
 {
+    if (m_drawing) {
+        m_layoutRequested = true;
+        return;
+    }
     CalculateLayout();
     updateVerticalScrollRange();
     DrawControl();
@@ -247,18 +252,37 @@ void ListView::SetRedraw(bool redraw)
 
 void ListView::DrawControl()
 {
-    if (!m_redraw || m_drawing || m_backBuffer.isNull())
+    if (m_drawing) {
+        m_repaintRequested = true;
         return;
-    m_drawing = true;
-    contain([this] {
-        QPainter painter(&m_backBuffer);
-        painter.setFont(m_gdiFont);
-        DrawHeader(painter);
-        DrawRows(painter);
-    });
-    ++m_paintCount;
-    m_bufferPainted = true;
-    m_drawing = false;
+    }
+    if (!m_redraw || m_backBuffer.isNull())
+        return;
+    // What a host changes from its CustomDraw callback is drawn once more right afterwards; a
+    // change of the layout waits until the painter has let go of the buffer.
+    for (int pass = 0; pass < 2; ++pass) {
+        m_repaintRequested = false;
+        m_drawing = true;
+        contain([this] {
+            QPainter painter(&m_backBuffer);
+            painter.setFont(m_gdiFont);
+            DrawHeader(painter);
+            DrawRows(painter);
+        });
+        m_drawing = false;
+        ++m_paintCount;
+        m_bufferPainted = true;
+        if (m_layoutRequested) {
+            m_layoutRequested = false;
+            contain([this] {
+                CalculateLayout();
+                updateVerticalScrollRange();
+            });
+            m_repaintRequested = true;
+        }
+        if (!m_repaintRequested || !m_redraw || m_backBuffer.isNull())
+            break;
+    }
     if (!m_inPaintEvent)
         viewport()->update();
 }
@@ -296,12 +320,12 @@ void ListView::DrawRows(QPainter& painter)
 {
     const ListItemCollection& items = m_table.Items();
     const ColumnCollection& columns = m_table.Columns();
-    const std::int32_t count = items.ItemCount();
     const QBrush& background = m_backColor.GDIBrush();
-    if (count == 0) {
+    if (items.ItemCount() == 0) {
         painter.fillRect(m_listRect, background);
         return;
     }
+    const std::int32_t count = items.ItemCount();
     const std::int32_t first = std::min(m_scrollbars.Value(Scrollbars::Vertical), count - 1);
     const std::int32_t page = std::min(VisibleRowCount(), count);
     const std::int32_t last = std::min(first + page, count - 1);
@@ -310,19 +334,24 @@ void ListView::DrawRows(QPainter& painter)
     QColor textColor;
     std::int32_t top = m_listRect.top();
 
-    for (std::int32_t row = std::max(first, 0); row <= last; ++row, top += height) {
-        const ListItem& item = items.Item(row);
+    // The callback may change the list in any way, so no row or column is held across it:
+    // both are looked up again by position afterwards, and drawing stops where they end.
+    for (std::int32_t row = std::max(first, 0); row <= last && row < items.ItemCount();
+         ++row, top += height) {
         std::int32_t x = 0;
-        for (std::int32_t c = 0; c < columns.Count(); ++c) {
-            const Column& column = columns.Item(c);
-            if (!column.Visible)
+        for (std::int32_t c = 0; c < columns.Count() && row < items.ItemCount(); ++c) {
+            if (!columns.Item(c).Visible)
                 continue;
-            const QRect cell(x, top, columnWidth(column), height);
+            const QRect cell(x, top, columnWidth(columns.Item(c)), height);
             x += cell.width();
 
             std::int32_t back = -1, fore = -1;
             bool custom = false;
             contain([&] { custom = m_drawCallback->CustomDraw(row, c, back, fore); });
+            if (row >= items.ItemCount() || c >= columns.Count())
+                break;
+            const ListItem& item = items.Item(row);
+            const Column& column = columns.Item(c);
             const QBrush* fill;
             QColor text;
             if (!custom) {
@@ -348,7 +377,7 @@ void ListView::DrawRows(QPainter& painter)
                     textLeft += 18;
                 }
             }
-            if (column.TextAlign < 0 || column.TextAlign > 2)
+            if (column.TextAlign < 0 || column.TextAlign > 2 || c >= item.SubItemCount())
                 continue;
             const QRect textRect(QPoint(textLeft + m_paddingLeft, cell.top()),
                                  QPoint(cell.right() - m_paddingRight, cell.bottom()));
@@ -356,7 +385,7 @@ void ListView::DrawRows(QPainter& painter)
                 textColor = text;
                 painter.setPen(textColor);
             }
-            const QString& cellText = item.Text(c);
+            const QString cellText = item.Text(c);
             painter.drawText(textRect,
                              alignmentOf(column.TextAlign) | Qt::AlignVCenter | Qt::TextSingleLine,
                              metrics.horizontalAdvance(cellText) <= textRect.width()
@@ -413,6 +442,10 @@ QPixmap ListView::Picture() const
 
 void ListView::paintEvent(QPaintEvent*)
 {
+    if (m_drawing) { // asked for by a host's callback while the buffer is being drawn
+        viewport()->update();
+        return;
+    }
     m_inPaintEvent = true;
     if (!m_bufferPainted)
         DrawControl();

@@ -260,6 +260,8 @@ private:
     bool m_bufferPainted = false; // the buffer holds the current picture
     bool m_hasFocus = false;
     bool m_drawing = false;
+    bool m_repaintRequested = false; // while drawing: something changed, draw once more
+    bool m_layoutRequested = false;  // while drawing: lay out once the painter is done
     bool m_inPaintEvent = false;
     int m_paintCount = 0;
 

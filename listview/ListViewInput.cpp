@@ -131,9 +131,11 @@ std::int32_t ListView::ColumnFromPoint(float X, float) const
 
 std::int32_t ListView::RowFromPoint(float X, float y, bool HitTest) const
 {
+    // The whole-number part: a row starts at its top pixel line.
     const double height = std::max(ItemHeight(), 1);
-    const std::int32_t row = m_scrollbars.Value(Scrollbars::Vertical) +
-                             roundToInt32((static_cast<double>(y) - m_headerHeight) / height - 0.5);
+    const std::int32_t row =
+        m_scrollbars.Value(Scrollbars::Vertical) +
+        roundToInt32(std::floor((static_cast<double>(y) - m_headerHeight) / height));
     if (!HitTest)
         return row;
     if (X < static_cast<float>(m_totalWidth) && row >= 0 && row < ItemCount())

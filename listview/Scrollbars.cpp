@@ -186,7 +186,10 @@ void Scrollbars::scrollRequest(Bar eBar, std::int32_t code)
 
 bool Scrollbars::mouseWheel(std::int32_t wParam)
 {
-    const int notches = -signedHighWord(wParam) / WHEEL_DELTA;
+    // Touchpads and fine wheels send parts of a notch; they add up to whole ones.
+    const int delta = m_wheelRemainder + signedHighWord(wParam);
+    m_wheelRemainder = delta % WHEEL_DELTA;
+    const int notches = -delta / WHEEL_DELTA;
     std::int32_t lAmount = notches * SmallChange(Vertical) * m_wheelLines;
     if (m_events.MouseWheel)
         m_events.MouseWheel(Vertical, lAmount);
@@ -234,6 +237,13 @@ void UpdateVerticalScrollBar(Scrollbars& bars, int itemCount, int visibleRowCoun
     constexpr auto bar = Scrollbars::Vertical;
     if (!controlEnabled) {
         bars.Enabled(bar, false);
+        // Rows removed meanwhile must not leave the list scrolled past its end.
+        if (itemCount - visibleRowCount < 0) {
+            bars.Max(bar, 0);
+            bars.Value(bar, 0);
+        } else if (itemCount - visibleRowCount < bars.Max(bar)) {
+            bars.Max(bar, itemCount - visibleRowCount);
+        }
         return;
     }
     if (itemCount - visibleRowCount < 0) {

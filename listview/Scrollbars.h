@@ -75,6 +75,7 @@ private:
     std::array<bool, 2> m_enabled{};
     std::array<bool, 2> m_visible{};
     int m_wheelLines = 3;
+    int m_wheelRemainder = 0; // of the wheel deltas so far, less than one notch
     bool m_subclassed = false;
     std::array<int, 2> m_lastValue{};
     Subclasser m_subclasser;

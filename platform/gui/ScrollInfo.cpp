@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <algorithm>
 #include <cstdint>
 
@@ -96,7 +97,13 @@ public:
         const int highest = highestPosition();
         const int position = (mask & SIF_POS) ? info.pos : m_bar->value();
         const WriteGuard guard(m_writing);
-        m_bar->setRange(m_min, highest);
+        if (m_bar->minimum() != m_min || m_bar->maximum() != highest) {
+            // Qt's scroll area answers each range change with a queued call of its own: a list
+            // filled with a million rows would queue a million. One per pass is plenty.
+            const QSignalBlocker quiet(m_bar);
+            m_bar->setRange(m_min, highest);
+            announceRange();
+        }
         m_bar->setPageStep(m_page);
         m_bar->setValue(std::clamp(position, m_min, highest));
         return m_bar->value();
@@ -121,7 +128,7 @@ public:
     }
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
         switch (event->type()) {
         case QEvent::MouseButtonPress: {
@@ -130,10 +137,11 @@ protected:
             if (!msg)
                 return false;
             const QPoint at = mouse.globalPosition().toPoint();
-            const bool passedOn =
-                deliverEventMessage(m_window, {*msg, m_hitTest, makeLong(at.x(), at.y())});
-            m_leftPressPassedOn = passedOn && mouse.button() == Qt::LeftButton;
-            return consumeUnless(passedOn, *event);
+            const EventDelivery delivery =
+                deliverEvent(m_window, watched, event, {*msg, m_hitTest, makeLong(at.x(), at.y())});
+            const bool barPressed = delivery.reachedOwnProcedure || !delivery.filtered;
+            m_leftPressPassedOn = barPressed && mouse.button() == Qt::LeftButton;
+            return delivery.filtered;
         }
         case QEvent::MouseButtonRelease:
             // The thumb's release is reported by thumbReleased; arrows and page areas end here.
@@ -147,7 +155,7 @@ protected:
             if (!event->spontaneous())
                 return false;
             const auto message = messageForEvent(*event);
-            return message && consumeUnless(deliverEventMessage(m_window, *message), *event);
+            return message && deliverEvent(m_window, watched, event, *message).filtered;
         }
         default:
             return false;
@@ -155,12 +163,18 @@ protected:
     }
 
 private:
-    static bool consumeUnless(bool passedOn, QEvent& event)
+    void announceRange()
     {
-        if (passedOn)
-            return false;
-        event.accept();
-        return true;
+        if (m_rangeAnnounced)
+            return;
+        m_rangeAnnounced = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_rangeAnnounced = false;
+                emit m_bar->rangeChanged(m_bar->minimum(), m_bar->maximum());
+            },
+            Qt::QueuedConnection);
     }
 
     int highestPosition() const
@@ -171,7 +185,7 @@ private:
 
     void send(std::int32_t code, int position = 0)
     {
-        deliverEventMessage(m_window, {m_scrollMessage, makeLong(code, position), 0});
+        deliverMessage(m_window, {m_scrollMessage, makeLong(code, position), 0});
     }
 
     // Qt documents actionTriggered as the place to correct the slider position before it
@@ -220,6 +234,7 @@ private:
     int m_trackPos = 0;
     bool m_writing = false;
     bool m_leftPressPassedOn = false;
+    bool m_rangeAnnounced = false;
 };
 
 QAbstractScrollArea* scrollAreaOf(WindowHandle window)

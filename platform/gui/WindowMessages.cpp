@@ -3,11 +3,13 @@
 #include "EventLog.h"
 
 #include <QAbstractScrollArea>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QWheelEvent>
 #include <QWidget>
+#include <algorithm>
 #include <array>
 #include <unordered_map>
 #include <vector>
@@ -23,10 +25,12 @@ struct Window {
     WindowProcedure procedure;
 };
 
-// A message on its way through a window's chain. Deliveries nest when a procedure sends
-// further messages, so the innermost one is the last.
+// A message on its way through a window's chain, with the Qt event it stands for, if any.
+// Deliveries nest when a procedure sends further messages, so the innermost one is the last.
 struct Delivery {
     WindowHandle window = NoWindow;
+    QObject* target = nullptr;
+    QEvent* event = nullptr;
     bool reachedOwnProcedure = false;
 };
 
@@ -34,6 +38,8 @@ struct Registry {
     std::unordered_map<WindowHandle, Window> windows;
     std::unordered_map<const QWidget*, WindowHandle> handles;
     std::vector<Delivery> deliveries;
+    // Events a window's own procedure is handing on to Qt right now: the filters let them pass.
+    std::vector<const QEvent*> handedOn;
     WindowHandle nextHandle = 1;
     std::int32_t lastError = 0;
 };
@@ -51,41 +57,83 @@ Window* findWindow(WindowHandle window)
     return found == windows.end() ? nullptr : &found->second;
 }
 
+// Qt delivers mouse and key events that a widget ignores to its parents itself.
+bool propagates(const QEvent& event)
+{
+    switch (event.type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        return true;
+    default:
+        return false;
+    }
+}
+
+class HandingOn {
+public:
+    explicit HandingOn(const QEvent* event) { registry().handedOn.push_back(event); }
+    ~HandingOn() { registry().handedOn.pop_back(); }
+    HandingOn(const HandingOn&) = delete;
+    HandingOn& operator=(const HandingOn&) = delete;
+};
+
+// The base of every chain: Qt's own handling of the event behind the message. Its reply is 1
+// when the widget took the event, 0 when it let it pass (and for a message without an event).
 WindowProcedure ownProcedure(WindowHandle window)
 {
     return [window](WindowHandle, std::uint32_t, std::int32_t, std::int32_t) -> std::int32_t {
         auto& deliveries = registry().deliveries;
-        if (!deliveries.empty() && deliveries.back().window == window)
-            deliveries.back().reachedOwnProcedure = true;
-        return 0;
+        if (deliveries.empty() || deliveries.back().window != window)
+            return 0;
+        Delivery& delivery = deliveries.back();
+        delivery.reachedOwnProcedure = true;
+        if (!delivery.event)
+            return 0;
+        QObject* target = delivery.target;
+        QEvent* event = delivery.event;
+        {
+            const HandingOn passing(event);
+            QCoreApplication::sendEvent(target, event);
+        }
+        return event->isAccepted() ? 1 : 0;
     };
 }
 
+// Tells whether the window's own procedure ran, also when a procedure threw on the way out.
 class DeliveryScope {
 public:
-    explicit DeliveryScope(WindowHandle window) { registry().deliveries.push_back({window}); }
-    ~DeliveryScope() { registry().deliveries.pop_back(); }
+    DeliveryScope(const Delivery& delivery, bool& reachedOwnProcedure)
+        : m_reached(reachedOwnProcedure)
+    {
+        registry().deliveries.push_back(delivery);
+    }
+    ~DeliveryScope()
+    {
+        m_reached = registry().deliveries.back().reachedOwnProcedure;
+        registry().deliveries.pop_back();
+    }
     DeliveryScope(const DeliveryScope&) = delete;
     DeliveryScope& operator=(const DeliveryScope&) = delete;
 
-    bool reachedOwnProcedure() const { return registry().deliveries.back().reachedOwnProcedure; }
+private:
+    bool& m_reached;
 };
 
-struct Outcome {
-    std::int32_t result = 0;
-    bool reachedOwnProcedure = false;
-};
-
-Outcome deliver(WindowHandle window, std::uint32_t msg, std::int32_t wParam, std::int32_t lParam)
+std::int32_t deliver(WindowHandle window, const WindowMessage& message, bool& reachedOwnProcedure,
+                     QObject* target = nullptr, QEvent* event = nullptr)
 {
-    const Window* target = findWindow(window);
-    if (!target)
-        return {};
+    reachedOwnProcedure = false;
+    const Window* found = findWindow(window);
+    if (!found)
+        return 0;
     // A copy: the procedure may replace itself in the chain while it runs.
-    const WindowProcedure procedure = target->procedure;
-    const DeliveryScope scope(window);
-    const std::int32_t result = procedure(window, msg, wParam, lParam);
-    return {result, scope.reachedOwnProcedure()};
+    const WindowProcedure procedure = found->procedure;
+    const DeliveryScope scope({window, target, event, false}, reachedOwnProcedure);
+    return procedure(window, message.msg, message.wParam, message.lParam);
 }
 
 void forgetWindow(WindowHandle window)
@@ -237,10 +285,7 @@ protected:
         if (!translatedAt(watched, event->type()))
             return false;
         const std::optional<WindowMessage> message = messageForEvent(*event);
-        if (!message || deliverEventMessage(m_window, *message))
-            return false;
-        event->accept();
-        return true;
+        return message && deliverEvent(m_window, watched, event, *message).filtered;
     }
 
 private:
@@ -330,7 +375,8 @@ std::int32_t callWindowProcedure(const WindowProcedure& procedure, WindowHandle 
 std::int32_t sendMessage(WindowHandle window, std::uint32_t msg, std::int32_t wParam,
                          std::int32_t lParam)
 {
-    return deliver(window, msg, wParam, lParam).result;
+    bool reached = false;
+    return deliver(window, {msg, wParam, lParam}, reached);
 }
 
 std::optional<WindowMessage> messageForEvent(const QEvent& event)
@@ -367,18 +413,46 @@ std::optional<WindowMessage> messageForEvent(const QEvent& event)
     }
 }
 
-bool deliverEventMessage(WindowHandle window, const WindowMessage& message) noexcept
+void deliverMessage(WindowHandle window, const WindowMessage& message) noexcept
 {
-    if (!isWindow(window))
-        return true;
+    bool reached = false;
     try {
-        return deliver(window, message.msg, message.wParam, message.lParam).reachedOwnProcedure;
+        deliver(window, message, reached);
     } catch (const std::exception& error) {
         reportContained(error.what());
     } catch (...) {
         reportContained("unknown exception");
     }
-    return true;
+}
+
+EventDelivery deliverEvent(WindowHandle window, QObject* target, QEvent* event,
+                           const WindowMessage& message) noexcept
+{
+    const auto& handedOn = registry().handedOn;
+    if (!isWindow(window) || std::find(handedOn.begin(), handedOn.end(), event) != handedOn.end())
+        return {};
+    bool reached = false;
+    bool failed = false;
+    try {
+        deliver(window, message, reached, target, event);
+    } catch (const std::exception& error) {
+        reportContained(error.what());
+        failed = true;
+    } catch (...) {
+        reportContained("unknown exception");
+        failed = true;
+    }
+    if (reached) {
+        // Qt handled the event inside the chain and must not handle it again. Mouse and key
+        // events went on to the parents there already; the others may still go on from here.
+        if (propagates(*event))
+            event->accept();
+        return {true, true};
+    }
+    if (failed)
+        return {};   // a procedure failed before the window: Qt handles the event as usual
+    event->accept(); // stopped by a procedure
+    return {true, false};
 }
 
 } // namespace kardelo

@@ -5,12 +5,13 @@
 #include <optional>
 
 class QEvent;
+class QObject;
 class QWidget;
 
 // Window messages for our widgets: each registered widget gets an integer handle and a chain of
-// window procedures whose base is the widget's own procedure, which stands for Qt's normal
-// handling of an event. Qt events of a registered widget travel the chain as messages first;
-// an event goes on to Qt only if its message reached the base.
+// window procedures whose base is the widget's own procedure: Qt's normal handling of the event
+// behind the message. Qt events of a registered widget travel the chain as messages; Qt
+// handles an event when, and only when, its message reaches the base.
 namespace kardelo {
 
 using WindowHandle = std::int32_t;
@@ -139,8 +140,21 @@ std::int32_t sendMessage(WindowHandle window, std::uint32_t msg, std::int32_t wP
 // The message a Qt input, focus, size or paint event stands for, in the coordinates of the
 // widget that received it (the wheel, like the system's, in screen coordinates).
 std::optional<WindowMessage> messageForEvent(const QEvent& event);
-// Delivers the message of a Qt event: true when it reached the window's own procedure, so the
-// event is to go on to Qt. Whatever a procedure throws ends here, in the event log.
-bool deliverEventMessage(WindowHandle window, const WindowMessage& message) noexcept;
+// Delivers a message with no Qt event behind it; whatever a procedure throws ends here, in the
+// event log.
+void deliverMessage(WindowHandle window, const WindowMessage& message) noexcept;
+
+struct EventDelivery {
+    bool filtered = false;            // what an event filter returns: Qt is done with the event
+    bool reachedOwnProcedure = false; // Qt's own handling ran inside the chain
+};
+// For event filters that translate a registered window's events: delivers the message of an
+// event sent to target through the window's chain, where the window's own procedure hands
+// the event on to Qt, so procedures behind it see the state after Qt handled it and its
+// reply. An event stopped by a procedure is not handed on. The event is left to Qt as usual
+// (filtered false) for an unknown window, while it is being handed on, and when a procedure
+// failed before it reached the window. Whatever a procedure throws ends here, in the event log.
+EventDelivery deliverEvent(WindowHandle window, QObject* target, QEvent* event,
+                           const WindowMessage& message) noexcept;
 
 } // namespace kardelo

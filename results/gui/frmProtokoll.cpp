@@ -124,9 +124,10 @@ void frmProtokoll::load_list(const QString& logPath)
     const results::LogReadResult loaded = results::readLog(
         PosixFileSystem::instance(), logPath, [&](const results::LogRecord& record) {
             ignoreErrors([&] {
-                const std::int32_t row = list.AddItem();
+                std::array<QString, ColumnCount> texts; // the separator columns stay empty
                 for (int field = 0; field < results::FieldCount; ++field)
-                    list.SetItemText(row, field * 2, record[field]);
+                    texts[field * 2] = record[field];
+                list.Table().AddRow(texts);
             });
         });
     if (loaded.outcome == results::LogReadOutcome::Missing ||

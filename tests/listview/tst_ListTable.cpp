@@ -127,6 +127,14 @@ private slots:
         table.Clear();
         QCOMPARE(table.Items().Capacity(), 1500);
 
+        // Refused while rows exist: the array would drop them with ItemCount still counting.
+        fill(table, {"a", "b", "c", "d", "e"});
+        QCOMPARE(errorOf([&] { table.Items().PrepareForItems(2); }),
+                 ErrorCode::InvalidProcedureCall);
+        QCOMPARE(table.Items().Capacity(), 1500);
+        table.AddItem(-1, QStringLiteral("f"));
+        QCOMPARE(column0(table), (QStringList{"a", "b", "c", "d", "e", "f"}));
+
         ListItemCollection small;
         small.PrepareForItems(1);
         QList<int> capacities;
@@ -136,6 +144,42 @@ private slots:
                 capacities << small.Capacity();
         }
         QCOMPARE(capacities, (QList<int>{2, 3, 4, 6, 9, 14}));
+    }
+
+    // A row keeps its texts in one block: nothing for empty cells, a byte per character
+    // while they fit Latin-1.
+    void rowTexts_data()
+    {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<int>("blockSize");
+        const QString longText(70'000, u'x');
+        QTest::newRow("all empty") << QStringList(13) << 0;
+        QTest::newRow("Latin-1") << QStringList{"abc", "", "äöü"} << 4 + 3 * 2 + 6;
+        QTest::newRow("beyond Latin-1") << QStringList{"€", "", "x"} << 4 + 3 * 2 + 2 * 2;
+        QTest::newRow("longer than 65,535")
+            << QStringList{"a", longText, "b"} << 4 + 3 * 4 + 70'002;
+    }
+    void rowTexts()
+    {
+        QFETCH(QStringList, texts);
+        QFETCH(int, blockSize);
+        ListItem item;
+        item.SetSubItemCount(static_cast<std::int32_t>(texts.size()));
+        item.SetTexts(std::span(texts.constData(), static_cast<std::size_t>(texts.size())));
+        QCOMPARE(int(item.Texts().BlockSize()), blockSize);
+        std::u16string scratch;
+        for (int i = 0; i < texts.size(); ++i) {
+            QCOMPARE(item.Text(i), texts[i]);
+            QCOMPARE(item.TextView(i, scratch).toString(), texts[i]);
+        }
+        // One cell changed, the others kept; a wider character widens the whole row.
+        const int last = int(texts.size()) - 1;
+        item.SetText(last, QStringLiteral("Ω"));
+        texts[last] = QStringLiteral("Ω");
+        for (int i = 0; i < texts.size(); ++i)
+            QCOMPARE(item.Text(i), texts[i]);
+        QCOMPARE(errorOf([&] { item.Text(last + 1); }), ErrorCode::SubscriptOutOfRange);
+        QCOMPARE(errorOf([&] { item.SetText(-1, u"x"); }), ErrorCode::SubscriptOutOfRange);
     }
 
     void rowsMoveWithoutBeingCopied()

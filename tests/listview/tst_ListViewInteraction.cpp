@@ -1,5 +1,6 @@
 #include "EventLog.h"
 #include "ListView.h"
+#include "Subclasser.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -155,6 +156,11 @@ private slots:
         List list;
         list.click(2);
         list.click(5, Qt::ShiftModifier);
+        // Only the left button's release narrows the selection.
+        for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+            QTest::mouseClick(list.area(), button, {}, list.rowPoint(4));
+            QCOMPARE(list.selection(), (QList<int>{2, 3, 4, 5}));
+        }
         list.events.clear();
 
         QTest::mousePress(list.area(), Qt::LeftButton, {}, list.rowPoint(4));
@@ -206,18 +212,41 @@ private slots:
         QCOMPARE(list.order(), before);
     }
 
-    void dragOverUnselectedRowsSelectsTheSpan()
+    void dragOverUnselectedRowsSelectsTheSpanAndScrolls()
     {
-        List list;
+        List list(rowNames(40), 10);
         QTest::mousePress(list.area(), Qt::LeftButton, {}, list.rowPoint(6));
         QCOMPARE(list.view.MouseState(), ListView::Selecting);
         QTest::mouseMove(list.area(), list.rowPoint(3));
         QCOMPARE(list.selection(), (QList<int>{3, 4, 5, 6}));
         QTest::mouseMove(list.area(), list.rowPoint(8));
         QCOMPARE(list.selection(), (QList<int>{6, 7, 8}));
-        QTest::mouseRelease(list.area(), Qt::LeftButton, {}, list.rowPoint(8));
-        QCOMPARE(list.view.SelectedItem(), 8);
-        QCOMPARE(list.selection(), (QList<int>{6, 7, 8}));
+
+        // Held below the list, the pointer scrolls it on each move and while it rests there.
+        const QPoint below(50, list.area()->height() + 10);
+        QCursor::setPos(list.area()->mapToGlobal(below));
+        QTest::mouseMove(list.area(), below);
+        QCOMPARE(list.top(), 1);
+        QTRY_VERIFY(list.top() >= 4);
+        QTest::mouseRelease(list.area(), Qt::LeftButton, {}, below);
+        // The selection followed the rows that came into view under the pointer.
+        QVERIFY(list.view.SelectedItem() >= 13);
+        QCOMPARE(list.selection().first(), 6);
+        QCOMPARE(list.selection().last(), list.view.SelectedItem());
+        QCOMPARE(list.selection().size(), list.view.SelectedItem() - 5);
+        QCursor::setPos(list.area()->mapToGlobal(list.area()->rect().center()));
+        const int stopped = list.top();
+        QTest::qWait(50);
+        QCOMPARE(list.top(), stopped);
+
+        // Dragging rows scrolls too, by the timer alone.
+        list.click(stopped + 2);
+        QTest::mousePress(list.area(), Qt::LeftButton, {}, list.rowPoint(stopped + 2));
+        QCOMPARE(list.view.MouseState(), ListView::RowPressed);
+        QCursor::setPos(list.area()->mapToGlobal(below));
+        QTRY_VERIFY(list.top() >= stopped + 3);
+        QTest::mouseRelease(list.area(), Qt::LeftButton, {}, below);
+        QCursor::setPos(list.area()->mapToGlobal(list.area()->rect().center()));
     }
 
     void columnBorderDragResizesDownToFive()
@@ -272,9 +301,14 @@ private slots:
         QTest::mouseClick(list.area(), Qt::LeftButton, {}, list.headerPoint(50));
         QCOMPARE(list.order(), (QStringList{"1", "2", "10"}));
 
-        // A press near a border grabs the border, not the cell.
+        // A press near a border grabs the border, not the cell; so does one at a cell's left
+        // edge, where no border is.
         list.events.clear();
-        QTest::mouseClick(list.area(), Qt::LeftButton, {}, list.headerPoint(103));
+        for (const int x : {103, 97, 3}) {
+            QTest::mousePress(list.area(), Qt::LeftButton, {}, list.headerPoint(x));
+            QVERIFY(!list.view.Table().Columns().Item(0).Pushed);
+            QTest::mouseRelease(list.area(), Qt::LeftButton, {}, list.headerPoint(x));
+        }
         QVERIFY(list.events.filter("ColumnClick").isEmpty());
 
         list.view.SetSortable(false);
@@ -301,6 +335,18 @@ private slots:
         QCOMPARE(list.selection(), QList<int>{9});
         QTest::keyClick(&list.view, Qt::Key_Up);
         QCOMPARE(list.top(), 8);
+        QTest::keyClick(&list.view, Qt::Key_PageUp);
+        QCOMPARE(list.view.SelectedItem(), 0);
+        QCOMPARE(list.top(), 0);
+
+        // Pages of V - 1 rows both ways.
+        QTest::keyClick(&list.view, Qt::Key_PageDown);
+        QTest::keyClick(&list.view, Qt::Key_PageDown);
+        QCOMPARE(list.view.SelectedItem(), 18);
+        QCOMPARE(list.top(), 18);
+        QTest::keyClick(&list.view, Qt::Key_PageUp);
+        QCOMPARE(list.view.SelectedItem(), 9);
+        QCOMPARE(list.top(), 9);
         QTest::keyClick(&list.view, Qt::Key_PageUp);
         QCOMPARE(list.view.SelectedItem(), 0);
         QCOMPARE(list.top(), 0);
@@ -404,6 +450,56 @@ private slots:
         QCOMPARE(drops, (QStringList{"over E: 3 0", "drop E: 2"}));
     }
 
+    void everyPixelLineHitsItsOwnRow()
+    {
+        List list(rowNames(30), 10);
+        for (const int first : {0, 7}) {
+            list.view.ScrollBars().Value(Scrollbars::Vertical, first);
+            const int h = list.view.ItemHeight();
+            for (int row = first; row < first + 10; ++row) {
+                const int top = list.view.HeaderHeight() + (row - first) * h;
+                QCOMPARE(list.view.RowFromPoint(50, float(top)), row);
+                QCOMPARE(list.view.RowFromPoint(50, float(top + h - 1)), row);
+                QCOMPARE(list.view.RowFromPoint(50, float(top) + 0.5f, true), row);
+            }
+            QCOMPARE(list.view.RowFromPoint(50, float(list.view.HeaderHeight() - 1)), first - 1);
+        }
+        // The user's click on the top line of an odd row selects that row.
+        list.view.ScrollBars().Value(Scrollbars::Vertical, 0);
+        QTest::mouseClick(list.area(), Qt::LeftButton, {},
+                          QPoint(50, list.view.HeaderHeight() + 3 * list.view.ItemHeight()));
+        QCOMPARE(list.view.SelectedItem(), 3);
+    }
+
+    // The list's own handling of a message runs where the message chain says: an "after"
+    // procedure sees the press already handled, and the list's reply.
+    void afterProcedureSeesThePressHandled()
+    {
+        struct Watcher final : ISubclass {
+            ListView* view = nullptr;
+            QStringList seen;
+            void WndProc(bool before, bool&, std::int32_t& reply, WindowHandle, std::uint32_t,
+                         std::int32_t, std::int32_t, std::int32_t&) override
+            {
+                seen << QStringLiteral("%1 row %2 reply %3")
+                            .arg(before ? "before" : "after")
+                            .arg(view->SelectedItem())
+                            .arg(reply);
+            }
+        };
+        List list;
+        Watcher watcher;
+        watcher.view = &list.view;
+        Subclasser subclasser;
+        QVERIFY(subclasser.Subclass(list.view.Handle(), &watcher));
+        subclasser.AddMsg(list.view.Handle(), WM_LBUTTONDOWN, Subclasser::MSG_BEFORE_AND_AFTER);
+        QTest::mousePress(list.area(), Qt::LeftButton, {}, list.rowPoint(3));
+        QCOMPARE(watcher.seen, (QStringList{"before row -1 reply 0", "after row 3 reply 1"}));
+        QCOMPARE(list.events.first(), QStringLiteral("MouseDown 3 1 0"));
+        QTest::mouseRelease(list.area(), Qt::LeftButton, {}, list.rowPoint(3));
+        subclasser.Terminate();
+    }
+
     void pointQueriesAndScrolledCoordinates()
     {
         List list(rowNames(5), 10);
@@ -453,6 +549,14 @@ private slots:
 
         QTest::mouseClick(list.area(), Qt::LeftButton, {}, list.rowPoint(1, 8));
         QVERIFY(!list.view.Table().ItemChecked(1));
+        // Space toggles the current row's box, without the event.
+        list.view.setFocus();
+        list.events.clear();
+        QTest::keyClick(&list.view, Qt::Key_Space);
+        QVERIFY(list.view.Table().ItemChecked(0));
+        QTest::keyClick(&list.view, Qt::Key_Space);
+        QVERIFY(!list.view.Table().ItemChecked(0));
+        QVERIFY(list.events.filter("ItemCheck").isEmpty());
         // Beside the box the press selects as usual.
         QTest::mouseClick(list.area(), Qt::LeftButton, {}, list.rowPoint(1, 16));
         QVERIFY(!list.view.Table().ItemChecked(1));

@@ -117,25 +117,56 @@ private slots:
         QCOMPARE(bar.value(), 9);
     }
 
-    void wheelNotchesScrollByWheelLinesUnlessTheOwnerObjects()
+    void wheelScrollsByWholeNotches_data()
+    {
+        QTest::addColumn<QList<int>>("deltas");
+        QTest::addColumn<int>("ownerAmount"); // what the owner leaves in lAmount, -1 untouched
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QList<int>>("replies");
+        QTest::addColumn<int>("top");
+        QTest::newRow("a notch towards the user")
+            << QList<int>{-120} << -1 << true << QList<int>{1} << 3;
+        QTest::newRow("a notch away at the top")
+            << QList<int>{120} << -1 << true << QList<int>{1} << 0;
+        QTest::newRow("touchpad steps add up")
+            << QList<int>{-30, -30, -30, -30, -30, -30, -30, -30} << -1 << true
+            << QList<int>{0, 0, 0, 1, 0, 0, 0, 1} << 6;
+        QTest::newRow("both ways")
+            << QList<int>{-60, 30, -90, -119} << -1 << true << QList<int>{0, 0, 1, 0} << 3;
+        QTest::newRow("the owner cancels") << QList<int>{-120} << 0 << true << QList<int>{0} << 0;
+        QTest::newRow("the owner doubles") << QList<int>{-120} << 6 << true << QList<int>{1} << 6;
+        QTest::newRow("a disabled bar")
+            << QList<int>{-120, -120} << -1 << false << QList<int>{0, 0} << 0;
+    }
+    void wheelScrollsByWholeNotches()
+    {
+        QFETCH(QList<int>, deltas);
+        QFETCH(int, ownerAmount);
+        QFETCH(bool, enabled);
+        QFETCH(QList<int>, replies);
+        QFETCH(int, top);
+        ListWindow window;
+        window.wheelAmountSet = ownerAmount;
+        UpdateVerticalScrollBar(*window.bars, 25, 10, enabled);
+        QList<int> answered;
+        for (const int delta : deltas)
+            answered << sendMessage(window.handle, WM_MOUSEWHEEL, makeLong(0, delta), 0);
+        QCOMPARE(answered, replies);
+        QCOMPARE(window.bars->Value(Bar::Vertical), top);
+    }
+
+    void realWheelTurnsArriveAsMessages()
     {
         ListWindow window;
-        Scrollbars& bars = *window.bars;
-        QCOMPARE(sendMessage(window.handle, WM_MOUSEWHEEL, makeLong(0, -120), 0), 1);
-        QCOMPARE(bars.Value(Bar::Vertical), 3);
-        QCOMPARE(sendMessage(window.handle, WM_MOUSEWHEEL, makeLong(0, -119), 0), 0);
-
-        // A real wheel turn over the list, two notches away from the user.
-        QWheelEvent turn(QPointF(20, 20), QPointF(20, 20), QPoint(), QPoint(0, 240), Qt::NoButton,
+        window.bars->Value(Bar::Vertical, 9);
+        window.events.clear();
+        // Two notches away from the user, over the list: Qt's own wheel handling of the bar
+        // moves nothing, the message does.
+        QWheelEvent turn(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 240), Qt::NoButton,
                          Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(window.area.viewport(), &turn);
-        QCOMPARE(bars.Value(Bar::Vertical), 0);
-
-        window.wheelAmountSet = 0;
-        QCOMPARE(sendMessage(window.handle, WM_MOUSEWHEEL, makeLong(0, -120), 0), 0);
-        QCOMPARE(bars.Value(Bar::Vertical), 0);
-        QCOMPARE(window.events, QStringList({"MouseWheel 1 3", "Change 1 3", "MouseWheel 1 0",
-                                             "MouseWheel 1 -6", "Change 1 0", "MouseWheel 1 3"}));
+        QCOMPARE(window.bars->Value(Bar::Vertical), 3);
+        QCOMPARE(window.events, QStringList({"MouseWheel 1 -6", "Change 1 3"}));
     }
 
     void userActionsOnTheBarArriveAsMessages()

@@ -5,10 +5,16 @@
 #include <QRandomGenerator>
 #include <QTest>
 #include <algorithm>
+#include <numeric>
 
 using namespace kardelo;
 
 namespace {
+
+const QLocale German(QLocale::German, QLocale::Germany);
+const QLocale English(QLocale::English, QLocale::UnitedStates);
+const QLocale Indian(QLocale::English, QLocale::India);
+
 ListTable tableOf(const QStringList& texts, const QStringList& second = {})
 {
     ListTable table;
@@ -29,28 +35,80 @@ QStringList column(const ListTable& table, int index)
         texts << table.ItemText(i, index);
     return texts;
 }
+
+// Cells of every kind a log column holds, and the near misses between the kinds.
+QString randomCell(QRandomGenerator& random, const QLocale& locale)
+{
+    static const QStringList fixed{"",
+                                   " ",
+                                   "0",
+                                   "-0",
+                                   "0,000",
+                                   "0.000",
+                                   "1e3",
+                                   "1E-2",
+                                   "-1e3",
+                                   "1.000",
+                                   "1,000",
+                                   "27.12.2007",
+                                   "01.03.2008",
+                                   "15.06.2007",
+                                   "12/27/2007",
+                                   "27.12.2007 09:36:04",
+                                   "09:36",
+                                   "9:36 PM",
+                                   "0,1",
+                                   "0,10000000000000001",
+                                   "0.1",
+                                   "12 Files (10K-4M)",
+                                   "variabel",
+                                   "Variabel",
+                                   "äpfel",
+                                   "Apfel",
+                                   "Zebra",
+                                   "12.34",
+                                   "1.2345",
+                                   "1,234.5",
+                                   "1.234,5",
+                                   "123456789012345678901234567890",
+                                   "123456789012345678901234567891",
+                                   "  128",
+                                   "-",
+                                   "e5"};
+    switch (random.bounded(5)) {
+    case 0:
+        return fixed[random.bounded(int(fixed.size()))];
+    case 1:
+        return locale.toString(random.bounded(2e6) - 1e6, 'f', random.bounded(4));
+    case 2:
+        return locale.toString(qlonglong(random.bounded(100'000'000)));
+    case 3:
+        return locale.toString(
+            QDateTime(QDate(2007, 1, 1), QTime(0, 0)).addSecs(random.bounded(100'000'000)),
+            QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    default:
+        return QStringLiteral("Stick %1").arg(QChar(u'a' + random.bounded(26)));
+    }
+}
+
+// The rows' identities in their present order.
+std::vector<const ListItem*> rowsOf(const ListItemCollection& items)
+{
+    std::vector<const ListItem*> rows;
+    for (int i = 0; i < items.ItemCount(); ++i)
+        rows.push_back(&items.Item(i));
+    return rows;
+}
+
 } // namespace
 
 class tst_Sorting : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+    void init() { QLocale::setDefault(German); }
 
-    void shellSortOrdersLikeAReference()
-    {
-        for (int count : {0, 1, 2, 3, 13, 14, 100, 1000, 4097}) {
-            std::vector<int> values(static_cast<std::size_t>(count));
-            for (int& value : values)
-                value = QRandomGenerator::global()->bounded(50);
-            std::vector<int> expected = values;
-            std::sort(expected.begin(), expected.end());
-            ShellSort(std::span(values), [](int a, int b) { return a > b ? 1 : a < b ? -1 : 0; });
-            QCOMPARE(values, expected);
-        }
-    }
-
-    void passesAndTheOutOfOrderAnswer()
+    void shellSortPassesAndItsOutOfOrderAnswer()
     {
         // 100 elements: passes with gaps 40, 13, 4, 1, each visiting j = gap .. 99 in order.
         std::vector<int> values(100);
@@ -70,10 +128,20 @@ private slots:
         ShellSort(std::span(kept), [](int a, int b) { return a > b ? 2 : -1; });
         QCOMPARE(kept, (std::vector<int>{3, 2, 1}));
 
-        int calls = 0;
-        std::vector<int> one{1};
-        ShellSort(std::span(one), [&](int, int) { return ++calls; });
-        QCOMPARE(calls, 0);
+        for (int count : {1, 14, 4097}) {
+            std::vector<int> random(static_cast<std::size_t>(count));
+            for (int& value : random)
+                value = QRandomGenerator::global()->bounded(50);
+            std::vector<int> expected = random;
+            std::sort(expected.begin(), expected.end());
+            int calls = 0;
+            ShellSort(std::span(random), [&](int a, int b) {
+                ++calls;
+                return a > b ? 1 : a < b ? -1 : 0;
+            });
+            QCOMPARE(random, expected);
+            QCOMPARE(calls > 0, count > 1);
+        }
     }
 
     void headerClicksAlternatePerColumn()
@@ -96,61 +164,169 @@ private slots:
         QCOMPARE(table.Columns().Item(1).LastSortOrder, 0);
         table.Sort(QStringLiteral("unknown"), 1); // an unknown key sorts column 0
         QCOMPARE(column(table, 0), (QStringList{"1", "2", "10"}));
+
+        // One row, or a column outside the table: nothing happens.
+        ListTable single = tableOf({"b", "a"});
+        single.Items().Sort(2, 0);
+        single.Items().Sort(-1, 0);
+        QCOMPARE(column(single, 0), (QStringList{"b", "a"}));
     }
 
-    void kindsOfText_data()
+    void firstClickOrder_data()
     {
+        QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QStringList>("firstClick");
-        QTest::newRow("decimal commas by value") << QStringList{"9,5", "10,25", "1.004.980", "-3"}
-                                                 << QStringList{"1.004.980", "10,25", "9,5", "-3"};
+        QTest::newRow("decimal commas by value")
+            << German << QStringList{"9,5", "10,25", "1.004.980", "-3"}
+            << QStringList{"1.004.980", "10,25", "9,5", "-3"};
         QTest::newRow("dates, latest first")
+            << German
             << QStringList{"27.12.2007 09:36:04", "01.03.2008 16:53:54", "27.12.2007 13:33:46",
                            "20.02.2009"}
             << QStringList{"20.02.2009", "01.03.2008 16:53:54", "27.12.2007 13:33:46",
                            "27.12.2007 09:36:04"};
+        QTest::newRow("dates without a time are no numbers")
+            << German << QStringList{"27.12.2007", "01.03.2008", "15.06.2007"}
+            << QStringList{"01.03.2008", "27.12.2007", "15.06.2007"};
+        QTest::newRow("exact decimals")
+            << German << QStringList{"0,1", "0,10000000000000001", "0,09999999999999999999"}
+            << QStringList{"0,10000000000000001", "0,1", "0,09999999999999999999"};
+        QTest::newRow("beyond 64 bits")
+            << English
+            << QStringList{"18446744073709551616", "18446744073709551617",
+                           "1.8446744073709551615e19"}
+            << QStringList{"18446744073709551617", "18446744073709551616",
+                           "1.8446744073709551615e19"};
+        QTest::newRow("English grouping")
+            << English << QStringList{"999", "1,234.5", "10,000", "-0.5"}
+            << QStringList{"10,000", "1,234.5", "999", "-0.5"};
         QTest::newRow("words ignore case, umlauts collate")
-            << QStringList{"Zebra", "äpfel", "Apfel", "banane"}
+            << German << QStringList{"Zebra", "äpfel", "Apfel", "banane"}
             << QStringList{"Apfel", "äpfel", "banane", "Zebra"};
         QTest::newRow("an empty cell is text beside a number")
-            << QStringList{"5", "", "12"} << QStringList{"", "12", "5"};
+            << German << QStringList{"5", "", "12"} << QStringList{"", "12", "5"};
         QTest::newRow("list sizes with leading blanks")
-            << QStringList{" 128", "  64", "1024", "  16"}
+            << German << QStringList{" 128", "  64", "1024", "  16"}
             << QStringList{"1024", " 128", "  64", "  16"};
     }
-    void kindsOfText()
+    void firstClickOrder()
     {
+        QFETCH(QLocale, locale);
         QFETCH(QStringList, texts);
         QFETCH(QStringList, firstClick);
+        QLocale::setDefault(locale);
         ListTable table = tableOf(texts);
         table.SortByHeader(0);
         QCOMPARE(column(table, 0), firstClick);
-        table.SortByHeader(0);
-        std::reverse(firstClick.begin(), firstClick.end());
-        if (QTest::currentDataTag() != QByteArray("words ignore case, umlauts collate"))
-            QCOMPARE(column(table, 0), firstClick);
     }
 
+    void readings_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("number");
+        QTest::addColumn<bool>("date");
+        const auto row = [](const QLocale& locale, const char* text, bool number, bool date) {
+            QTest::addRow("%s \"%s\"", qPrintable(locale.name()), text)
+                << locale << QString::fromUtf8(text) << number << date;
+        };
+        row(German, " 1.234,5 ", true, false);
+        row(German, "1.004.980", true, false);
+        row(German, "1e3", true, false);
+        row(German, ",5", true, false);
+        row(German, "27.12.2007", false, true);
+        row(German, "27.12.07", false, true);
+        row(German, "1.2", false, false);      // a group of one digit
+        row(German, "1.2345", false, false);   // a group of four
+        row(German, "1.234.56", false, false); // the last group cut short
+        row(German, "1234.567", false, false); // a leading group longer than three
+        row(German, "1.", false, false);       // a separator at the end
+        row(German, "1.2.3,4,5", false, false);
+        row(German, "12 Files", false, false);
+        row(German, "", false, false);
+        row(German, "29.02.2008", false, true);
+        row(German, "30.02.2008", false, false);
+        row(German, "27.12.2007 25:00:00", false, false);
+        row(German, "09:36", false, true);
+        row(English, "1,234.5", true, false);
+        row(English, "1.", true, false);
+        row(English, "27.12.2007", false, false);
+        row(English, "12,34", false, false);
+        row(English, "12/27/2007 9:36 PM", false, true);
+        row(Indian, "1,23,456", true, false);
+        row(Indian, "12,34,56,789", true, false);
+        row(Indian, "123,456", false, false);
+        row(Indian, "1,234,567", false, false);
+    }
     void readings()
     {
-        using namespace modSortCallback;
-        QCOMPARE(ReadNumber(u" 1.234,5 "), std::optional(1234.5));
-        QCOMPARE(ReadNumber(u"1e3"), std::optional(1000.0));
-        for (QStringView text : {u"", u"1.", u",", u"12 Files", u"1.2.3,4,5"})
-            QVERIFY2(!ReadNumber(text), qPrintable(text.toString()));
-        QVERIFY(ReadDate(u"29.02.2008"));
-        QVERIFY(!ReadDate(u"30.02.2008"));
-        QVERIFY(!ReadDate(u"27.12.2007 25:00:00"));
-        QCOMPARE(*ReadDate(u"02.01.1970 00:00:01"), 86401.0);
-        QCOMPARE(*ReadDate(u"09:36"), 9 * 3600.0 + 36 * 60);
+        QFETCH(QLocale, locale);
+        QFETCH(QString, text);
+        QFETCH(bool, number);
+        QFETCH(bool, date);
+        const modSortCallback::Session session(locale);
+        QCOMPARE(modSortCallback::ReadNumber(text).has_value(), number);
+        QCOMPARE(modSortCallback::ReadDate(text).has_value(), date);
     }
 
-    void emptyOrUnknownColumnsSortNothing()
+    void exactValues()
     {
-        ListTable table = tableOf({"b", "a"});
-        table.Items().Sort(2, 0);
-        table.Items().Sort(-1, 0);
-        QCOMPARE(column(table, 0), (QStringList{"b", "a"}));
+        using namespace modSortCallback;
+        const Session session(German);
+        const auto value = [](const char* text) { return *ReadNumber(QString::fromUtf8(text)); };
+        QCOMPARE(compare(value("0,1"), value("0,10000000000000001")), -1);
+        QCOMPARE(compare(value("-0"), value("0,000")), 0);
+        QCOMPARE(compare(value("1.000"), value("1e3")), 0);
+        QCOMPARE(compare(value("-2"), value("-10")), 1);
+        QCOMPARE(compare(value("0,001"), value("1e-3")), 0);
+        QCOMPARE(compare(value("99"), value("1E2")), -1);
+        QCOMPARE(*ReadDate(u"02.01.1970 00:00:01"), 86401);
+    }
+
+    // Every cell read once must give exactly the order of comparing the texts pair by pair:
+    // the same answers, the same passes, and the same places for equal rows.
+    void keyedSortGivesThePairwiseOrder_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("order");
+        for (const QLocale& locale : {German, English, QLocale::c()})
+            for (int rows : {2, 40, 700, 3000})
+                for (int order : {0, 1})
+                    QTest::addRow("%s %d rows order %d", qPrintable(locale.name()), rows, order)
+                        << locale << rows << order;
+    }
+    void keyedSortGivesThePairwiseOrder()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(int, rows);
+        QFETCH(int, order);
+        QLocale::setDefault(locale);
+        QRandomGenerator random(static_cast<quint32>(rows * 31 + order));
+        ListTable table;
+        table.AddColumn(QStringLiteral("a"));
+        table.AddColumn(QStringLiteral("b"));
+        for (int i = 0; i < rows; ++i) {
+            const int row = table.AddItem(-1, QString::number(i));
+            table.SetItemText(row, 1, randomCell(random, locale));
+        }
+        // A row made while the store counted one column only has no text to compare.
+        table.Items().SetColumnCount(1);
+        table.AddItem(rows / 2, QStringLiteral("short"));
+        table.Items().SetColumnCount(2);
+
+        std::vector<const ListItem*> expected = rowsOf(table.Items());
+        modSortCallback::SetSortColumn(1);
+        modSortCallback::SetSortOrder(order);
+        {
+            const modSortCallback::Session session(locale);
+            ShellSort(std::span(expected), [](const ListItem* a, const ListItem* b) {
+                return modSortCallback::CompareItems(*a, *b);
+            });
+        }
+        table.Items().Sort(1, order);
+        QVERIFY(rowsOf(table.Items()) == expected);
     }
 };
 

@@ -2,6 +2,7 @@
 #include "Subclasser.h"
 #include "WindowMessages.h"
 
+#include <QMouseEvent>
 #include <QTest>
 #include <QWidget>
 #include <functional>
@@ -58,10 +59,20 @@ public:
 
 class PressCountingWidget final : public QWidget {
 public:
+    explicit PressCountingWidget(QWidget* parent = nullptr, bool takes = true)
+        : QWidget(parent), m_takes(takes)
+    {}
     int presses = 0;
 
 protected:
-    void mousePressEvent(QMouseEvent*) override { ++presses; }
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        ++presses;
+        event->setAccepted(m_takes);
+    }
+
+private:
+    bool m_takes;
 };
 
 } // namespace
@@ -143,6 +154,60 @@ private slots:
         subclasser.DelMsg(handle, WM_LBUTTONDOWN, Subclasser::MSG_BEFORE);
         QTest::mouseClick(&widget, Qt::LeftButton);
         QCOMPARE(widget.presses, 1);
+    }
+
+    // The window's own procedure is Qt's handling of the event: procedures behind it see the
+    // widget after it handled the press, and its reply: 1 when it (or a parent it passed the
+    // press to) took it, else 0.
+    void theWindowHandlesTheEventWhereTheChainSays_data()
+    {
+        QTest::addColumn<bool>("takes");
+        QTest::addColumn<bool>("callOriginalBefore");
+        QTest::addColumn<QStringList>("seen");
+        QTest::addColumn<int>("parentPresses");
+        QTest::newRow("taken") << true << false
+                               << QStringList{"before 0 reply 0", "after 1 reply 1"} << 0;
+        QTest::newRow("let pass") << false << false
+                                  << QStringList{"before 0 reply 0", "after 1 reply 0"} << 1;
+        QTest::newRow("called from before, then stopped")
+            << true << true << QStringList{"before 1 reply 1"} << 0;
+    }
+    void theWindowHandlesTheEventWhereTheChainSays()
+    {
+        QFETCH(bool, takes);
+        QFETCH(bool, callOriginalBefore);
+        QFETCH(QStringList, seen);
+        QFETCH(int, parentPresses);
+        PressCountingWidget parent(nullptr, takes);
+        PressCountingWidget child(&parent, takes);
+        parent.resize(80, 80);
+        child.setGeometry(10, 10, 40, 40);
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        const WindowHandle handle = registerWindow(&child);
+        Subclasser subclasser;
+        RecordingClient client;
+        QStringList recorded;
+        client.react = [&](bool before, bool& handled, std::int32_t& reply, std::uint32_t msg) {
+            if (before && callOriginalBefore) {
+                reply = subclasser.CallOrigWndProc(handle, msg, 0, 0);
+                handled = true;
+            }
+            recorded << QStringLiteral("%1 %2 reply %3")
+                            .arg(before ? "before" : "after")
+                            .arg(child.presses)
+                            .arg(reply);
+        };
+        QVERIFY(subclasser.Subclass(handle, &client));
+        subclasser.AddMsg(handle, WM_LBUTTONDOWN, Subclasser::MSG_BEFORE_AND_AFTER);
+        QTest::mousePress(&child, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(recorded, seen);
+        QCOMPARE(child.presses, 1);
+        QCOMPARE(parent.presses, parentPresses);
+        QTest::mouseRelease(&child, Qt::LeftButton, {}, QPoint(5, 5));
+        // Outside any event, a message has no Qt handling to run.
+        QCOMPARE(subclasser.CallOrigWndProc(handle, WM_LBUTTONDOWN, 0, 0), 0);
+        QCOMPARE(child.presses, 1);
     }
 
     void allMessagesUntilASpecificOneNarrowsTheTable()
