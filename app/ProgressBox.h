@@ -32,6 +32,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QSize pictureSize() const;
+    bool pictureFits() const;
     void render();
     void scheduleRepaint();
 
