@@ -11,10 +11,12 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # qt6-translations-l10n: Qt's own dialog texts in German. fonts-liberation and fonts-wine: faces
 # with the widths of the ones the window layouts name (Arial, Courier New, Tahoma, Small Fonts).
-# dosfstools and fusefat: the tests' FUSE medium.
+# dosfstools and fusefat: the tests' FUSE medium. qt6-base-private-dev: the tests switch Qt's
+# accessibility on in-process, as a running screen reader does.
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
           qt6-translations-l10n fonts-liberation fonts-wine
-          jq e2fsprogs util-linux mount dosfstools fusefat)
+          jq e2fsprogs util-linux mount dosfstools fusefat
+          qt6-base-private-dev)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -1,7 +1,9 @@
 #include "ProgressBox.h"
 
 #include "Color.h"
+#include "ProgressBoxAccessible.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QPainter>
 #include <QtMath>
@@ -20,6 +22,7 @@ bool samePicture(const ProgressPicture& a, const ProgressPicture& b)
 
 ProgressBox::ProgressBox(QWidget* parent) : QWidget(parent)
 {
+    installProgressBoxAccessibility();
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_pendingRepaint.setSingleShot(true);
     connect(&m_pendingRepaint, &QTimer::timeout, this, [this] {
@@ -55,9 +58,24 @@ void ProgressBox::UpdateProgress(const ProgressRequest& request)
     // A request that changes nothing visible (most blocks of a long run) costs no drawing.
     if (samePicture(next, m_last) && pictureFits())
         return;
+    const QString textBefore = ShownText();
+    const int percentBefore = ShownPercent();
     m_last = next;
     render();
     scheduleRepaint();
+    announce(textBefore, percentBefore);
+}
+
+void ProgressBox::announce(const QString& textBefore, int percentBefore)
+{
+    if (ShownPercent() != percentBefore) {
+        QAccessibleValueChangeEvent event(this, ShownPercent());
+        QAccessible::updateAccessibility(&event);
+    }
+    if (ShownText() != textBefore) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 // The picture is made at the window's pixel ratio, so that its text is as sharp as the labels

@@ -1,6 +1,7 @@
 #include "frmSpeedTest.h"
 
 #include "AbortRequest.h"
+#include "AccessibleFrame.h"
 #include "ControlNames.h"
 #include "DesktopSetup.h"
 #include "FreeSpaceUpdate.h"
@@ -32,6 +33,7 @@ frmSpeedTest::frmSpeedTest(Environment environment, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::frmSpeedTest>()),
       m_environment(std::move(environment))
 {
+    presentAsFrame(staticMetaObject);
     ensureLayoutFonts();
     m_ui->setupUi(this);
     startUp();

@@ -1,6 +1,7 @@
 #include "ListView.h"
 
 #include "Formats.h"
+#include "ListViewAccessible.h"
 #include "RuntimeError.h"
 
 #include <QApplication>
@@ -102,6 +103,7 @@ ListView::ListView(QWidget* parent)
                              [this](Scrollbars::Bar) { DrawControl(); },
                              {}})
 {
+    installListViewAccessibility();
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);

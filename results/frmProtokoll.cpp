@@ -1,5 +1,6 @@
 #include "frmProtokoll.h"
 
+#include "AccessibleFrame.h"
 #include "DesktopSetup.h"
 #include "Formats.h"
 #include "ListView.h"
@@ -60,6 +61,7 @@ frmProtokoll::frmProtokoll(const QString& logPath, QWidget* owner)
                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       m_ui(std::make_unique<Ui::frmProtokoll>())
 {
+    presentAsFrame(staticMetaObject);
     ensureLayoutFonts();
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
