@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -188,14 +189,27 @@ void frmSpeedTest::runTest(bool singleFile)
     if (m_testRunning || m_shutDown)
         return;
     m_testRunning = true;
+    QElapsedTimer running;
+    running.start();
     contain([&] {
         m_lastReport = singleFile ? SingleFileTest(*this, m_environment.platform).run()
                                   : MultiFileTest(*this, m_environment.platform).run();
     });
     m_testRunning = false;
     // A close asked for while the test ran waited for its end-of-test path.
-    if (m_closeAfterTest)
+    if (m_closeAfterTest) {
         close();
+        return;
+    }
+    // The user went on with something else during a long test: its figures are ready now.
+    if (!isActiveWindow() &&
+        std::chrono::milliseconds(running.elapsed()) >= m_environment.attentionAfter)
+        contain([this] {
+            if (m_environment.askForAttention)
+                m_environment.askForAttention(*this);
+            else
+                QApplication::alert(this);
+        });
 }
 
 void frmSpeedTest::requestClose(bool fromTitleBar)

@@ -227,6 +227,36 @@ private slots:
         }));
     }
 
+    // The user turned to another window during a long test: its end draws the eye back.
+    void aLongTestEndingInTheBackgroundAsksForAttention_data()
+    {
+        QTest::addColumn<int>("attentionAfterMs");
+        QTest::addColumn<bool>("windowActive");
+        QTest::addColumn<int>("alerts");
+        QTest::newRow("long test, window behind another") << 0 << false << 1;
+        QTest::newRow("long test, window in front") << 0 << true << 0;
+        QTest::newRow("short test, window behind another") << 3'600'000 << false << 0;
+    }
+    void aLongTestEndingInTheBackgroundAsksForAttention()
+    {
+        QFETCH(int, attentionAfterMs);
+        QFETCH(bool, windowActive);
+        QFETCH(int, alerts);
+        QList<QWidget*> asked;
+        m_environment->attentionAfter = std::chrono::milliseconds(attentionAfterMs);
+        m_environment->askForAttention = [&](QWidget& window) { asked << &window; };
+        openWindow();
+        selectDriveRow();
+        m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
+        QWidget other;
+        QWidget& front = windowActive ? *m_window : other;
+        front.show();
+        front.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&front));
+        m_window->ui().Command1->click();
+        QCOMPARE(asked, QList<QWidget*>(alerts, m_window.get()));
+    }
+
     void bothTestsRunToTheirEnd()
     {
         selectDriveRow();
