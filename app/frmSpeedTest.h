@@ -8,6 +8,7 @@
 #include "TestWindow.h"
 
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -31,6 +32,10 @@ struct MainWindowEnvironment {
     results::SaveHooks saveHooks;
     // Shows a message instead of a message box (tests record them here).
     std::function<void(const QString&, MessageIcon)> messageSink;
+    // A test that ran at least this long and ends while the window is not the active one asks
+    // for the user's attention (QApplication::alert, unless given here).
+    std::chrono::milliseconds attentionAfter = std::chrono::seconds(5);
+    std::function<void(QWidget&)> askForAttention;
 };
 
 // The main window: the drive list, both speed tests with their settings and results, the

@@ -60,7 +60,7 @@ void load_drive_list(ListView& list, const std::vector<DriveListEntry>& entries)
 QString check_select(const ListView& list);
 
 // The drive list's cell colours (0x00BBGGRR) for the host's ICustomDraw::CustomDraw: selected
-// rows light green, striped rows otherwise, separator columns grey; fore is left alone.
+// rows light green, striped rows otherwise, separator columns grey; black text on all of them.
 bool driveRowColours(const ListView& list, std::int32_t row, std::int32_t column,
                      std::int32_t& back, std::int32_t& fore);
 
