@@ -1,9 +1,12 @@
 #include "ProgressBox.h"
 
 #include "Color.h"
+#include "ProgressBoxAccessible.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QPainter>
+#include <QtMath>
 
 namespace kardelo {
 
@@ -19,6 +22,7 @@ bool samePicture(const ProgressPicture& a, const ProgressPicture& b)
 
 ProgressBox::ProgressBox(QWidget* parent) : QWidget(parent)
 {
+    installProgressBoxAccessibility();
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_pendingRepaint.setSingleShot(true);
     connect(&m_pendingRepaint, &QTimer::timeout, this, [this] {
@@ -44,7 +48,7 @@ void ProgressBox::UpdateProgress(const ProgressRequest& request)
                              progressPercent(request) == progressPercent(m_request) &&
                              request.caption == m_request.caption &&
                              request.showPercent == m_request.showPercent;
-    if (samePercent && m_picture.size() == size() && !m_last.text.isNull())
+    if (samePercent && pictureFits() && !m_last.text.isNull())
         return;
     m_request = request;
     const QFontMetrics metrics(font());
@@ -52,17 +56,48 @@ void ProgressBox::UpdateProgress(const ProgressRequest& request)
         return QSize(metrics.horizontalAdvance(text), metrics.height());
     });
     // A request that changes nothing visible (most blocks of a long run) costs no drawing.
-    if (samePicture(next, m_last) && m_picture.size() == size())
+    if (samePicture(next, m_last) && pictureFits())
         return;
+    const QString textBefore = ShownText();
+    const int percentBefore = ShownPercent();
     m_last = next;
     render();
     scheduleRepaint();
+    announce(textBefore, percentBefore);
+}
+
+void ProgressBox::announce(const QString& textBefore, int percentBefore)
+{
+    if (ShownPercent() != percentBefore) {
+        QAccessibleValueChangeEvent event(this, ShownPercent());
+        QAccessible::updateAccessibility(&event);
+    }
+    if (ShownText() != textBefore) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+// The picture is made at the window's pixel ratio, so that its text is as sharp as the labels
+// around it.
+QSize ProgressBox::pictureSize() const
+{
+    const qreal ratio = devicePixelRatioF();
+    const QSize logical = size().expandedTo(QSize(1, 1));
+    return {qCeil(logical.width() * ratio), qCeil(logical.height() * ratio)};
+}
+
+bool ProgressBox::pictureFits() const
+{
+    return m_picture.size() == pictureSize() && m_picture.devicePixelRatio() == devicePixelRatioF();
 }
 
 void ProgressBox::render()
 {
-    if (m_picture.size() != size())
-        m_picture = QPixmap(size().expandedTo(QSize(1, 1)));
+    if (!pictureFits()) {
+        m_picture = QPixmap(pictureSize());
+        m_picture.setDevicePixelRatio(devicePixelRatioF());
+    }
     m_picture.fill(Color::translate(m_backColor, QApplication::palette()).value_or(Qt::gray));
     if (!m_last.drawBar)
         return;
@@ -87,6 +122,8 @@ void ProgressBox::scheduleRepaint()
 
 void ProgressBox::paintEvent(QPaintEvent*)
 {
+    if (!pictureFits())
+        render(); // the window went to a screen of another pixel ratio
     QPainter(this).drawPixmap(0, 0, m_picture);
 }
 

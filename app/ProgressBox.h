@@ -26,14 +26,21 @@ public:
     // The picture as it stands, whether or not the screen shows it yet.
     const QPixmap& Picture() const { return m_picture; }
     const ProgressPicture& LastPicture() const { return m_last; }
+    // What the box tells a screen reader: the text it shows (empty when none) and the
+    // percentage of its bar (0 while it shows none).
+    QString ShownText() const { return m_last.drawText ? m_last.text : QString(); }
+    int ShownPercent() const { return m_last.drawBar ? m_last.percent : 0; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QSize pictureSize() const;
+    bool pictureFits() const;
     void render();
     void scheduleRepaint();
+    void announce(const QString& textBefore, int percentBefore);
 
     OleColor m_backColor = ButtonFace;
     ProgressRequest m_request;

@@ -1,6 +1,7 @@
 #include "frmSpeedTest.h"
 
 #include "AbortRequest.h"
+#include "AccessibleFrame.h"
 #include "ControlNames.h"
 #include "DesktopSetup.h"
 #include "FreeSpaceUpdate.h"
@@ -23,6 +24,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <algorithm>
@@ -33,6 +35,7 @@ frmSpeedTest::frmSpeedTest(Environment environment, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::frmSpeedTest>()),
       m_environment(std::move(environment))
 {
+    presentAsFrame(staticMetaObject);
     ensureLayoutFonts();
     m_ui->setupUi(this);
     startUp();
@@ -191,14 +194,27 @@ void frmSpeedTest::runTest(bool singleFile)
     if (m_testRunning || m_shutDown)
         return;
     m_testRunning = true;
+    QElapsedTimer running;
+    running.start();
     contain([&] {
         m_lastReport = singleFile ? SingleFileTest(*this, m_environment.platform).run()
                                   : MultiFileTest(*this, m_environment.platform).run();
     });
     m_testRunning = false;
     // A close asked for while the test ran waited for its end-of-test path.
-    if (m_closeAfterTest)
+    if (m_closeAfterTest) {
         close();
+        return;
+    }
+    // The user went on with something else during a long test: its figures are ready now.
+    if (!isActiveWindow() &&
+        std::chrono::milliseconds(running.elapsed()) >= m_environment.attentionAfter)
+        contain([this] {
+            if (m_environment.askForAttention)
+                m_environment.askForAttention(*this);
+            else
+                QApplication::alert(this);
+        });
 }
 
 void frmSpeedTest::requestClose(bool fromTitleBar)

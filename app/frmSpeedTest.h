@@ -9,6 +9,7 @@
 #include "TestWindow.h"
 
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -30,6 +31,10 @@ struct MainWindowEnvironment {
     QString programFolder;
     // Message boxes and the name prompt; null: real ones over the window (tests answer them).
     Dialogs* dialogs = nullptr;
+    // A test that ran at least this long and ends while the window is not the active one asks
+    // for the user's attention (QApplication::alert, unless given here).
+    std::chrono::milliseconds attentionAfter = std::chrono::seconds(5);
+    std::function<void(QWidget&)> askForAttention;
 };
 
 // The main window: the drive list, both speed tests with their settings and results, the

@@ -1,12 +1,14 @@
 #include "ListView.h"
 
 #include "Formats.h"
+#include "ListViewAccessible.h"
 #include "RuntimeError.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QtMath>
 #include <cmath>
 
 namespace kardelo {
@@ -101,6 +103,7 @@ ListView::ListView(QWidget* parent)
                              [this](Scrollbars::Bar) { DrawControl(); },
                              {}})
 {
+    installListViewAccessibility();
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -220,8 +223,14 @@ void ListView::CreateBackBuffer()
     }
     const QSize client = viewport()->size();
     const QSize size(std::max(client.width(), m_totalWidth), client.height());
-    if (m_backBuffer.size() != size)
-        m_backBuffer = QPixmap(size.expandedTo(QSize(1, 1)));
+    // At the window's pixel ratio, so that the text is as sharp as in the widgets around it.
+    const qreal ratio = devicePixelRatioF();
+    const QSize logical = size.expandedTo(QSize(1, 1));
+    const QSize pixels(qCeil(logical.width() * ratio), qCeil(logical.height() * ratio));
+    if (m_backBuffer.size() != pixels || m_backBuffer.devicePixelRatio() != ratio) {
+        m_backBuffer = QPixmap(pixels);
+        m_backBuffer.setDevicePixelRatio(ratio);
+    }
     m_bufferPainted = false;
 }
 
@@ -437,7 +446,9 @@ void ListView::DrawCheckbox(QPainter& painter, const QRect& cell, bool selected,
 
 QPixmap ListView::Picture() const
 {
-    return m_backBuffer.copy(horizontalOffset(), 0, viewport()->width(), viewport()->height());
+    const QRectF visible(horizontalOffset(), 0, viewport()->width(), viewport()->height());
+    const qreal ratio = m_backBuffer.devicePixelRatio();
+    return m_backBuffer.copy(QRectF(visible.topLeft() * ratio, visible.size() * ratio).toRect());
 }
 
 void ListView::paintEvent(QPaintEvent*)
@@ -447,12 +458,16 @@ void ListView::paintEvent(QPaintEvent*)
         return;
     }
     m_inPaintEvent = true;
+    if (m_backBuffer.devicePixelRatio() != devicePixelRatioF())
+        CreateBackBuffer(); // the window went to a screen of another pixel ratio
     if (!m_bufferPainted)
         DrawControl();
     m_inPaintEvent = false;
+    const qreal ratio = m_backBuffer.devicePixelRatio();
     QPainter painter(viewport());
-    painter.drawPixmap(0, 0, m_backBuffer, horizontalOffset(), 0, viewport()->width(),
-                       viewport()->height());
+    painter.drawPixmap(QRectF(viewport()->rect()), m_backBuffer,
+                       QRectF(horizontalOffset() * ratio, 0, viewport()->width() * ratio,
+                              viewport()->height() * ratio));
 }
 
 void ListView::resizeEvent(QResizeEvent* event)

@@ -68,7 +68,11 @@ public:
     void SetSelectedItem(std::int32_t position) { m_table.SetSelectedItem(position); }
     void Clear() { m_table.Clear(); }
     // Sorts by a column key; the host calls Refresh to show the new order.
-    void Sort(const QString& key, std::int32_t sortOrder) { m_table.Sort(key, sortOrder); }
+    void Sort(const QString& key, std::int32_t sortOrder)
+    {
+        m_table.Sort(key, sortOrder);
+        emit TableChanged();
+    }
 
     // ---- Layout and painting ----
     std::int32_t ItemHeight() const;
@@ -168,6 +172,10 @@ public:
     MouseStates MouseState() const { return m_mouseState; }
 
 signals:
+    // Rows, texts, their order, the selection or the columns may have changed through the
+    // table or Sort (also while drawing is switched off). What the mouse and the keys change
+    // is told by their own events.
+    void TableChanged();
     void ItemsMoved();
     void DblClick(std::int32_t ItemIndex);
     void Click(std::int32_t ItemIndex);
@@ -210,8 +218,16 @@ protected:
 
 private:
     // ListTableView: how the table asks for repaints.
-    void redraw() override { DrawControl(); }
-    void refresh() override { Refresh(); }
+    void redraw() override
+    {
+        DrawControl();
+        emit TableChanged();
+    }
+    void refresh() override
+    {
+        Refresh();
+        emit TableChanged();
+    }
     void updateVerticalScrollRange() override;
 
     // Painting (ListView.cpp).

@@ -100,7 +100,9 @@ bool driveRowColours(const ListView& list, std::int32_t row, std::int32_t column
         back = colour(217, 252, 253);
     if (column % 2 != 0 && column >= 1 && column <= 19)
         back = colour(192, 192, 192);
-    (void)fore;
+    // The rows are light whatever the desktop's colours: their text keeps the dark colour it has
+    // on a light desktop, so a dark one does not put light text on them.
+    fore = colour(0, 0, 0);
     return true;
 }
 

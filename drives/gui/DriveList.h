@@ -34,7 +34,7 @@ QString check_select(const ListView& list);
 QString check_snap(const ListView& list);
 
 // The drive list's cell colours (0x00BBGGRR) for the host's ICustomDraw::CustomDraw: selected
-// rows light green, striped rows otherwise, separator columns grey; fore is left alone.
+// rows light green, striped rows otherwise, separator columns grey; black text on all of them.
 bool driveRowColours(const ListView& list, std::int32_t row, std::int32_t column,
                      std::int32_t& back, std::int32_t& fore);
 

@@ -1,5 +1,6 @@
 #include "frmProtokoll.h"
 
+#include "AccessibleFrame.h"
 #include "DesktopSetup.h"
 #include "Dialogs.h"
 #include "Formats.h"
@@ -50,6 +51,7 @@ frmProtokoll::frmProtokoll(const QString& logPath, QWidget* owner)
                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       m_ui(std::make_unique<Ui::frmProtokoll>())
 {
+    presentAsFrame(staticMetaObject);
     ensureLayoutFonts();
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -174,8 +176,11 @@ void frmProtokoll::resizeEvent(QResizeEvent* event)
 }
 
 bool frmProtokoll::CustomDraw(std::int32_t ItemIndex, std::int32_t ColumnIndex,
-                              std::int32_t& BackColor, std::int32_t&)
+                              std::int32_t& BackColor, std::int32_t& ForeColor)
 {
+    // The rows are light whatever the desktop's colours: their text keeps the dark colour it has
+    // on a light desktop, so a dark one does not put light text on them.
+    ForeColor = static_cast<std::int32_t>(RowText);
     OleColor back = ItemIndex % 2 == 0 ? PaleCyan : White;
     if (ColumnIndex % 2 == 1)
         back = Silver;

@@ -28,6 +28,7 @@ public:
     static constexpr OleColor White = rgb(255, 255, 255);
     static constexpr OleColor LightOrange = rgb(255, 192, 128);
     static constexpr OleColor Silver = rgb(192, 192, 192);
+    static constexpr OleColor RowText = rgb(0, 0, 0);
     static constexpr int ColumnCount = 13;
 
     explicit frmProtokoll(const QString& logPath, QWidget* owner = nullptr);

@@ -4,6 +4,7 @@
 #include "MountIdentity.h"
 #include "RecordingDialogs.h"
 #include "ResultsLog.h"
+#include "ScreenReader.h"
 #include "TestMessages.h"
 #include "VolumeMonitor.h"
 #include "WindowMessages.h"
@@ -12,6 +13,7 @@
 #include "frmSpeedTest.h"
 #include "ui_frmSpeedTest.h"
 
+#include <QAccessibleActionInterface>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
@@ -24,6 +26,7 @@
 
 using namespace kardelo;
 using testing::LoopMedium;
+using testing::ScreenReader;
 
 class tst_frmSpeedTest : public QObject {
     Q_OBJECT
@@ -64,6 +67,8 @@ private slots:
     {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         QVERIFY(installGermanQtTexts(*QCoreApplication::instance()));
+        // Every window of this suite is made while a screen reader listens.
+        QVERIFY(ScreenReader::start());
     }
 
     // One main window at a time, as in the program: its device-change registration is single.
@@ -166,6 +171,87 @@ private slots:
             QVERIFY(label(controls::Label11).contains(u'.'));
         }
         QVERIFY(m_dialogs.messages.isEmpty());
+    }
+
+    // A screen reader finds the window by the program's name, the settings lists by their
+    // captions, picks the stick in the drive list and reads the bar and the figures.
+    void aScreenReaderRunsATest()
+    {
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(m_window.get());
+        QCOMPARE(window->role(), QAccessible::Window);
+        QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Kardelo"));
+        QList<QAccessibleInterface*> tree{window};
+        for (qsizetype next = 0; next < tree.size(); ++next)
+            for (int i = 0; i < tree[next]->childCount(); ++i)
+                tree.append(tree[next]->child(i));
+        const auto find = [&](QAccessible::Role role) {
+            return *std::find_if(tree.begin(), tree.end(),
+                                 [&](auto* iface) { return iface->role() == role; });
+        };
+        QStringList settings; // their captions come before their frame's title
+        for (QAccessibleInterface* iface : tree)
+            if (iface->role() == QAccessible::ComboBox)
+                settings << iface->relations(QAccessible::Label)
+                                    .value(0)
+                                    .first->text(QAccessible::Name) +
+                                u'=' + iface->text(QAccessible::Value);
+        QCOMPARE(settings,
+                 (QStringList{"Schreiben und Lesen (MByte)= 128", "BlockSize (KByte)= 256"}));
+
+        QAccessibleTableInterface* drives = find(QAccessible::Table)->tableInterface();
+        QCOMPARE(drives->rowCount(), 9);
+        QStringList headers, firstRow;
+        for (int column = 0; column < drives->columnCount(); ++column) {
+            headers << drives->columnDescription(column);
+            firstRow << drives->cellAt(0, column)->text(QAccessible::Name);
+        }
+        QCOMPARE(headers, (QStringList{"Gerät", "Bus Typ", "Wechselbar", "Name"}));
+        QCOMPARE(firstRow, (QStringList{m_dir->path(), "USB", "ja", "Test Stick 1.00"}));
+        drives->cellAt(0, 0)->actionInterface()->doAction(
+            QAccessibleActionInterface::pressAction());
+        QTRY_VERIFY(label(controls::Frame1).endsWith(m_dir->path())); // Click followed
+        QCOMPARE(m_window->checkSelect(), m_dir->path());
+
+        m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
+        ScreenReader::heard().clear();
+        m_window->ui().Command1->click();
+        QAccessibleInterface* bar = find(QAccessible::ProgressBar);
+        QCOMPARE(bar->text(QAccessible::Name), QStringLiteral("Ende des Tests: 100 %"));
+        QCOMPARE(bar->valueInterface()->currentValue().toInt(), 100);
+        QVERIFY(ScreenReader::heard(QAccessible::ValueChanged).size() >= 2);
+        QVERIFY(std::any_of(tree.begin(), tree.end(), [&](auto* iface) {
+            return iface->text(QAccessible::Name) == label(controls::Label2);
+        }));
+    }
+
+    // The user turned to another window during a long test: its end draws the eye back.
+    void aLongTestEndingInTheBackgroundAsksForAttention_data()
+    {
+        QTest::addColumn<int>("attentionAfterMs");
+        QTest::addColumn<bool>("windowActive");
+        QTest::addColumn<int>("alerts");
+        QTest::newRow("long test, window behind another") << 0 << false << 1;
+        QTest::newRow("long test, window in front") << 0 << true << 0;
+        QTest::newRow("short test, window behind another") << 3'600'000 << false << 0;
+    }
+    void aLongTestEndingInTheBackgroundAsksForAttention()
+    {
+        QFETCH(int, attentionAfterMs);
+        QFETCH(bool, windowActive);
+        QFETCH(int, alerts);
+        QList<QWidget*> asked;
+        m_environment->attentionAfter = std::chrono::milliseconds(attentionAfterMs);
+        m_environment->askForAttention = [&](QWidget& window) { asked << &window; };
+        openWindow();
+        selectDriveRow();
+        m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
+        QWidget other;
+        QWidget& front = windowActive ? *m_window : other;
+        front.show();
+        front.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&front));
+        m_window->ui().Command1->click();
+        QCOMPARE(asked, QList<QWidget*>(alerts, m_window.get()));
     }
 
     void bothTestsRunToTheirEnd()

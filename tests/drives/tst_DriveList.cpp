@@ -313,7 +313,7 @@ private slots:
         const auto back = [&](int row, int column) {
             std::int32_t colour = -1, fore = -1;
             const bool handled = driveRowColours(list, row, column, colour, fore);
-            return handled && fore == -1 ? colour : -2;
+            return handled && fore == 0 ? colour : -2; // black text on every cell
         };
         QCOMPARE(back(0, 0), 0x00FDFCD9); // light cyan
         QCOMPARE(back(1, 6), 0x00FFFFFF);

@@ -221,7 +221,8 @@ private slots:
 
     void rowColours()
     {
-        ListView& list = open(seedBytes()).ListView1();
+        frmProtokoll& viewer = open(seedBytes());
+        ListView& list = viewer.ListView1();
         const QRgb cyan = rgbOf(frmProtokoll::PaleCyan), white = rgbOf(frmProtokoll::White),
                    orange = rgbOf(frmProtokoll::LightOrange), silver = rgbOf(frmProtokoll::Silver);
         QCOMPARE(cyan, qRgb(217, 252, 253));
@@ -246,6 +247,11 @@ private slots:
             QCOMPARE(cellPixel(list, 1, c, 0), silver);
         QCOMPARE(cellPixel(list, 0, 2, 2), cyan);
         QCOMPARE(cellPixel(list, 3, 2, 2), white);
+        for (const int row : {0, 1}) {
+            std::int32_t back = -1, fore = -1;
+            viewer.CustomDraw(row, 0, back, fore);
+            QCOMPARE(fore, 0); // black, whatever the desktop's text colour
+        }
     }
 
     void headerClickSortsByTheColumnsReading()
