@@ -4,6 +4,7 @@
 #include "AccessibleFrame.h"
 #include "ControlNames.h"
 #include "DesktopSetup.h"
+#include "EventLog.h"
 #include "FreeSpaceUpdate.h"
 #include "ListView.h"
 #include "MultiFileTest.h"
@@ -43,7 +44,7 @@ frmSpeedTest::frmSpeedTest(Environment environment, QWidget* parent)
 
 frmSpeedTest::~frmSpeedTest()
 {
-    contain([this] { shutDown(); });
+    containAndLog("frmSpeedTest", [this] { shutDown(); });
     // The list outlives this part of the window by a moment (its widgets go with QWidget's
     // destructor) and may still paint then: it must not call back into a window that is gone.
     m_ui->ListView1->SetDrawCallback(nullptr);
@@ -75,7 +76,7 @@ void frmSpeedTest::startUp()
             list.AddItem();
         list.SetRedraw(true);
     });
-    contain([&] {
+    containAndLog("frmSpeedTest", [&] {
         results::prot_dump(m_environment.platform.fileSystem, m_environment.programFolder);
     });
     ignoreErrors([&] { loadDriveList(); });
@@ -95,7 +96,7 @@ void frmSpeedTest::startUp()
     connect(m_ui->cmdSnap, &QPushButton::clicked, this, [this] { exportScreenshot(); });
     connect(m_ui->Command7, &QPushButton::clicked, this, [this] { showLog(); });
     connect(m_ui->Command5, &QPushButton::clicked, this,
-            [this] { contain([this] { showInfoWindow(this); }); });
+            [this] { containAndLog("frmSpeedTest", [this] { showInfoWindow(this); }); });
 }
 
 void frmSpeedTest::fillSettingsLists()
@@ -125,7 +126,7 @@ void frmSpeedTest::updateFreeSpaceOfSelection()
     QString drive;
     ignoreErrors([&] { drive = check_select(*m_ui->ListView1); });
     if (!drive.isEmpty() && !canReach(drive)) {
-        contain([&] {
+        containAndLog("frmSpeedTest", [&] {
             showUnreachableDrive(*this, drive);
             showMessage(messages::DriveAccess, MessageIcon::Warning);
         });
@@ -166,7 +167,7 @@ void frmSpeedTest::exportScreenshot()
 
 void frmSpeedTest::showLog()
 {
-    contain([this] {
+    containAndLog("frmSpeedTest", [this] {
         const QString log = results::logFilePath(programFolder());
         if (results::logExists(m_environment.platform.fileSystem, log))
             showLogViewer(this, log);
@@ -196,7 +197,7 @@ void frmSpeedTest::runTest(bool singleFile)
     m_testRunning = true;
     QElapsedTimer running;
     running.start();
-    contain([&] {
+    containAndLog("frmSpeedTest", [&] {
         m_lastReport = singleFile ? SingleFileTest(*this, m_environment.platform).run()
                                   : MultiFileTest(*this, m_environment.platform).run();
     });
@@ -209,7 +210,7 @@ void frmSpeedTest::runTest(bool singleFile)
     // The user went on with something else during a long test: its figures are ready now.
     if (!isActiveWindow() &&
         std::chrono::milliseconds(running.elapsed()) >= m_environment.attentionAfter)
-        contain([this] {
+        containAndLog("frmSpeedTest", [this] {
             if (m_environment.askForAttention)
                 m_environment.askForAttention(*this);
             else
@@ -241,7 +242,7 @@ void frmSpeedTest::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    contain([this] { shutDown(); });
+    containAndLog("frmSpeedTest", [this] { shutDown(); });
     event->accept();
 }
 
@@ -251,12 +252,12 @@ void frmSpeedTest::shutDown()
         return;
     m_shutDown = true;
     FileSystem& files = m_environment.platform.fileSystem;
-    contain([&] { closeIfOpen(files, m_state.writeHandle); });
-    contain([&] { closeIfOpen(files, m_state.readHandle); });
+    containAndLog("frmSpeedTest", [&] { closeIfOpen(files, m_state.writeHandle); });
+    containAndLog("frmSpeedTest", [&] { closeIfOpen(files, m_state.readHandle); });
     removeLeftTestFile(files, m_state.testFileName);
-    contain([] { closeLogViewer(); });
-    contain([] { closeInfoWindow(); });
-    contain([&] { UnregisterDeviceChange(registerWindow(this)); });
+    containAndLog("frmSpeedTest", [] { closeLogViewer(); });
+    containAndLog("frmSpeedTest", [] { closeInfoWindow(); });
+    containAndLog("frmSpeedTest", [&] { UnregisterDeviceChange(registerWindow(this)); });
 }
 
 // ---- TestWindow ----

@@ -1,5 +1,6 @@
 #include "ListView.h"
 
+#include "EventLog.h"
 #include "Formats.h"
 #include "ListViewAccessible.h"
 #include "RuntimeError.h"
@@ -120,7 +121,7 @@ ListView::ListView(QWidget* parent)
 
 ListView::~ListView()
 {
-    contain([this] { m_scrollbars.Terminate(); });
+    containAndLog("ListView", [this] { m_scrollbars.Terminate(); });
 }
 
 // ---- Layout ----
@@ -272,7 +273,7 @@ void ListView::DrawControl()
     for (int pass = 0; pass < 2; ++pass) {
         m_repaintRequested = false;
         m_drawing = true;
-        contain([this] {
+        containAndLog("ListView", [this] {
             QPainter painter(&m_backBuffer);
             painter.setFont(m_gdiFont);
             DrawHeader(painter);
@@ -283,7 +284,7 @@ void ListView::DrawControl()
         m_bufferPainted = true;
         if (m_layoutRequested) {
             m_layoutRequested = false;
-            contain([this] {
+            containAndLog("ListView", [this] {
                 CalculateLayout();
                 updateVerticalScrollRange();
             });
@@ -356,7 +357,8 @@ void ListView::DrawRows(QPainter& painter)
 
             std::int32_t back = -1, fore = -1;
             bool custom = false;
-            contain([&] { custom = m_drawCallback->CustomDraw(row, c, back, fore); });
+            containAndLog("ListView",
+                          [&] { custom = m_drawCallback->CustomDraw(row, c, back, fore); });
             if (row >= items.ItemCount() || c >= columns.Count())
                 break;
             const ListItem& item = items.Item(row);
@@ -473,7 +475,7 @@ void ListView::paintEvent(QPaintEvent*)
 void ListView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    contain([this] { Refresh(); });
+    containAndLog("ListView", [this] { Refresh(); });
 }
 
 void ListView::scrollContentsBy(int, int)
@@ -485,7 +487,7 @@ void ListView::scrollContentsBy(int, int)
 bool ListView::event(QEvent* event)
 {
     if (event->type() == QEvent::Polish && !m_propertiesLoaded && !dynamicPropertyNames().isEmpty())
-        contain([this] { LoadStoredProperties(); });
+        containAndLog("ListView", [this] { LoadStoredProperties(); });
     return QAbstractScrollArea::event(event);
 }
 

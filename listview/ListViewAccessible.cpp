@@ -1,5 +1,6 @@
 #include "ListViewAccessible.h"
 
+#include "EventLog.h"
 #include "ListView.h"
 #include "RuntimeError.h"
 
@@ -144,7 +145,7 @@ private:
             [this] {
                 m_pending = false;
                 const bool changed = std::exchange(m_content, false);
-                contain([&] { m_report(changed); });
+                containAndLog("ListView accessibility", [&] { m_report(changed); });
             },
             Qt::QueuedConnection);
     }

@@ -72,15 +72,7 @@ std::int32_t roundToInt32(double value)
 // handler nor a table call may end the program from here.
 template <typename Step> void guarded(Step&& step) noexcept
 {
-    try {
-        step();
-    } catch (const std::exception& error) {
-        contain([&] {
-            eventLog().writeError(QStringLiteral("ListView: ") + QString::fromUtf8(error.what()));
-        });
-    } catch (...) {
-        contain([] { eventLog().writeError(QStringLiteral("ListView: unknown exception")); });
-    }
+    containAndLog("ListView", std::forward<Step>(step));
 }
 
 void setAllSelected(ListItemCollection& items, bool selected)

@@ -1,5 +1,6 @@
 #include "Scrollbars.h"
 
+#include "EventLog.h"
 #include "Formats.h"
 #include "RuntimeError.h"
 #include "ScrollInfo.h"
@@ -18,7 +19,7 @@ Scrollbars::Scrollbars(Events events) : m_events(std::move(events)) {}
 
 Scrollbars::~Scrollbars()
 {
-    contain([this] { Terminate(); });
+    containAndLog("Scrollbars", [this] { Terminate(); });
 }
 
 void Scrollbars::Create(WindowHandle hWndA)

@@ -1,5 +1,6 @@
 #include "modSortCallback.h"
 
+#include "EventLog.h"
 #include "Formats.h"
 
 #include <QCollator>
@@ -389,7 +390,7 @@ int CompareItems(const ListItem& first, const ListItem& second)
 {
     int result = 0;
     // A text that cannot be read leaves the pair as it is rather than stopping the sort.
-    try {
+    containAndLog("modSortCallback.CompareItems", [&] {
         const Conventions& c = conventions();
         const QString a = first.Text(sortColumn);
         const QString b = second.Text(sortColumn);
@@ -405,9 +406,7 @@ int CompareItems(const ListItem& first, const ListItem& second)
             else
                 result = sign(c.collator.compare(a, b));
         }
-    } catch (...) {
-        result = 0;
-    }
+    });
     return sortOrder == 1 ? -result : result;
 }
 

@@ -2,6 +2,7 @@
 
 #include "RuntimeError.h"
 
+#include <cstdio>
 #include <syslog.h>
 
 namespace kardelo {
@@ -48,23 +49,28 @@ ScopedEventLog::~ScopedEventLog()
     installedLog() = m_previous;
 }
 
-void logContainedError(const QString& where, const std::exception_ptr& failure)
+void logContainedError(const char* where, const std::exception_ptr& failure) noexcept
 {
     if (!failure)
         return;
-    QString what;
     try {
-        std::rethrow_exception(failure);
-    } catch (const RuntimeError& error) {
-        what = error.detail().isEmpty()
-                   ? error.message()
-                   : error.message() + QStringLiteral(" (") + error.detail() + QLatin1Char(')');
-    } catch (const std::exception& error) {
-        what = QString::fromLocal8Bit(error.what());
+        QString what;
+        try {
+            std::rethrow_exception(failure);
+        } catch (const RuntimeError& error) {
+            what = error.detail().isEmpty()
+                       ? error.message()
+                       : error.message() + QStringLiteral(" (") + error.detail() + QLatin1Char(')');
+        } catch (const std::exception& error) {
+            what = QString::fromLocal8Bit(error.what());
+        } catch (...) {
+            what = QStringLiteral("unknown exception");
+        }
+        eventLog().writeError(QString::fromUtf8(where) + QStringLiteral(": ") + what);
     } catch (...) {
-        what = QStringLiteral("unknown exception");
+        // The log itself failed (no memory for the text): the terminal is the last witness.
+        std::fprintf(stderr, "kardelo: %s: a contained error could not be logged\n", where);
     }
-    eventLog().writeError(where + QStringLiteral(": ") + what);
 }
 
 } // namespace kardelo

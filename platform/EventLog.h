@@ -1,7 +1,10 @@
 #pragma once
 
+#include "RuntimeError.h"
+
 #include <QString>
 #include <exception>
+#include <utility>
 
 namespace kardelo {
 
@@ -29,7 +32,13 @@ EventLog& eventLog();
 
 // Writes what a contained step threw to the process's event log as "where: what"; nothing
 // when it threw nothing. A failure the user need not hear of is still never lost.
-void logContainedError(const QString& where, const std::exception_ptr& failure);
+void logContainedError(const char* where, const std::exception_ptr& failure) noexcept;
+
+// Runs a step that must never end the program; what it throws goes to the event log.
+template <typename Step> void containAndLog(const char* where, Step&& step) noexcept
+{
+    logContainedError(where, contain(std::forward<Step>(step)));
+}
 
 // Puts a log in place of the process's event log for its lifetime (tests capture entries this
 // way) and restores the previous one.

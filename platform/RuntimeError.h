@@ -61,8 +61,9 @@ template <typename Step> void ignoreErrors(Step&& step)
 }
 
 // Runs a clean-up step that must never end the program, whatever it throws. Returns the
-// error it contained, if any, so the caller can still tell the user.
-template <typename Step> std::exception_ptr contain(Step&& step) noexcept
+// error it contained, if any, so the caller can still tell the user; a caller with nothing to
+// tell uses containAndLog (EventLog.h), so that no failure is ever lost without a trace.
+template <typename Step> [[nodiscard]] std::exception_ptr contain(Step&& step) noexcept
 {
     try {
         step();

@@ -1,6 +1,7 @@
 #include "MultiFileTest.h"
 
 #include "ControlNames.h"
+#include "EventLog.h"
 #include "Formats.h"
 #include "FreeSpaceUpdate.h"
 #include "TestMessages.h"
@@ -225,8 +226,8 @@ TestRun::CleanupFailure MultiFileTest::removeTestFiles()
     // Every name of the test, not only the planned ones: what a killed run left goes too.
     for (std::int32_t i = 1; i <= MaxFiles; ++i) {
         if (i <= shown) {
-            contain([&] { m_window.processEvents(); });
-            contain([&] {
+            containAndLog("MultiFileTest", [&] { m_window.processEvents(); });
+            containAndLog("MultiFileTest", [&] {
                 m_window.updateProgress({i, 1, m_plannedCount, messages::ProgressDeleting, true});
             });
         }

@@ -1,6 +1,7 @@
 #include "SingleFileTest.h"
 
 #include "ControlNames.h"
+#include "EventLog.h"
 #include "Formats.h"
 #include "FreeSpaceUpdate.h"
 #include "SettingsLists.h"

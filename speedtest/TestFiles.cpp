@@ -1,5 +1,6 @@
 #include "TestFiles.h"
 
+#include "EventLog.h"
 #include "RuntimeError.h"
 
 #include <QFileInfo>
@@ -47,7 +48,7 @@ void removeLeftTestFile(FileSystem& fileSystem, const QString& path)
 {
     if (path.isEmpty())
         return;
-    contain([&] {
+    containAndLog("test files", [&] {
         const QString folder = QFileInfo(path).path();
         const FolderLock lock(fileSystem, folder);
         if (lock.heldByAnotherRun())

@@ -1,6 +1,7 @@
 #include "TestRun.h"
 
 #include "ControlNames.h"
+#include "EventLog.h"
 #include "Formats.h"
 #include "RuntimeError.h"
 #include "TestMessages.h"
@@ -60,7 +61,7 @@ CaptionGuard::CaptionGuard(TestWindow& window, const QString& caption)
 
 CaptionGuard::~CaptionGuard()
 {
-    contain([this] { m_window.setCaption(m_saved); });
+    containAndLog("end of test", [this] { m_window.setCaption(m_saved); });
 }
 
 void fillWithRandomBytes(AlignedBuffer& buffer, Random& random)
@@ -251,30 +252,34 @@ void TestRun::endOfTest(const std::optional<RuntimeError>& pending)
     using namespace controls;
     FileSystem& files = m_platform.fileSystem;
     if (pending && pending->code() == ErrorCode::BadFileNameOrNumber) {
-        contain([&] { m_window.showMessage(messages::DriveAccess, MessageIcon::Warning); });
+        containAndLog("end of test",
+                      [&] { m_window.showMessage(messages::DriveAccess, MessageIcon::Warning); });
     } else {
-        contain([&] { closeIfOpen(files, m_state.readHandle); });
-        contain([&] { closeIfOpen(files, m_state.writeHandle); });
+        containAndLog("end of test", [&] { closeIfOpen(files, m_state.readHandle); });
+        containAndLog("end of test", [&] { closeIfOpen(files, m_state.writeHandle); });
         // Every way out removes what the run wrote, not only the abort: files left on the
         // user's medium would be this program's litter.
         CleanupFailure failure;
         if (const std::exception_ptr error = contain([&] { failure = removeTestFiles(); }))
             failure.error = error;
         if (const auto text = cleanupFailureText(failure.error, failure.path))
-            contain([&] { m_window.showMessage(*text, MessageIcon::Warning); });
+            containAndLog("end of test",
+                          [&] { m_window.showMessage(*text, MessageIcon::Warning); });
     }
     // The handles stay closed even on the drive-access path: their drive is gone, and a
     // descriptor left open would keep it busy.
-    contain([&] { closeIfOpen(files, m_state.readHandle); });
-    contain([&] { closeIfOpen(files, m_state.writeHandle); });
+    containAndLog("end of test", [&] { closeIfOpen(files, m_state.readHandle); });
+    containAndLog("end of test", [&] { closeIfOpen(files, m_state.writeHandle); });
 
-    contain([&] { m_window.setBusyPointer(false); });
+    containAndLog("end of test", [&] { m_window.setBusyPointer(false); });
     m_state.abortRequested = false;
-    contain([&] { m_window.setControlEnabled(Command1, true); });
-    contain([&] { m_window.setControlEnabled(Command8, true); });
-    contain([&] { m_window.setControlEnabled(cmdSnap, false); });
-    contain([&] { m_window.setControlEnabled(cmdProt, false); });
-    contain([&] { m_window.updateProgress({100, 100, 100, messages::ProgressAborted, true}); });
+    containAndLog("end of test", [&] { m_window.setControlEnabled(Command1, true); });
+    containAndLog("end of test", [&] { m_window.setControlEnabled(Command8, true); });
+    containAndLog("end of test", [&] { m_window.setControlEnabled(cmdSnap, false); });
+    containAndLog("end of test", [&] { m_window.setControlEnabled(cmdProt, false); });
+    containAndLog("end of test", [&] {
+        m_window.updateProgress({100, 100, 100, messages::ProgressAborted, true});
+    });
 }
 
 } // namespace kardelo

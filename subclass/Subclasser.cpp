@@ -152,7 +152,7 @@ void zDelMsg(MessageTable& table, std::int32_t uMsg)
 
 Subclasser::~Subclasser()
 {
-    contain([this] { Terminate(); });
+    containAndLog("Subclasser", [this] { Terminate(); });
 }
 
 bool Subclasser::Subclass(WindowHandle lng_hWnd, ISubclass* oCallback, std::int32_t lParamUser,

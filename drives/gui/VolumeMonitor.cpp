@@ -150,13 +150,9 @@ void VolumeMonitor::poll()
         record.mountPoints = change.mountPoints;
         const ScopedDeviceBroadcast broadcast(record);
         // Runs inside a Qt slot, where no exception may arrive.
-        try {
+        containAndLog("Volume monitor", [&] {
             sendMessage(m_target, WM_DEVICECHANGE, change.event, broadcast.token());
-        } catch (const std::exception& error) {
-            eventLog().writeError(QStringLiteral("Volume monitor: %1").arg(error.what()));
-        } catch (...) {
-            eventLog().writeError(QStringLiteral("Volume monitor: unknown error"));
-        }
+        });
     }
 }
 

@@ -23,11 +23,6 @@ ModuleState& state()
     return instance;
 }
 
-void logError(const char* what)
-{
-    eventLog().writeError(QStringLiteral("Device change: %1").arg(QString::fromUtf8(what)));
-}
-
 } // namespace
 
 DeviceNotifyHandle RegisterDeviceChange(WindowHandle window, std::function<void()> refreshClick,
@@ -70,14 +65,10 @@ std::int32_t DeviceChangeWndProc(WindowHandle hWnd, std::uint32_t uMsg, std::int
     const WindowProcedure next = state().previousProcedure;
     if (uMsg == WM_DEVICECHANGE)
         OnDeviceChange(wParam, lParam);
-    try {
-        return callWindowProcedure(next, hWnd, uMsg, wParam, lParam);
-    } catch (const std::exception& error) {
-        logError(error.what());
-    } catch (...) {
-        logError("unknown error");
-    }
-    return 0;
+    std::int32_t reply = 0;
+    containAndLog("modDeviceChange",
+                  [&] { reply = callWindowProcedure(next, hWnd, uMsg, wParam, lParam); });
+    return reply;
 }
 
 void OnDeviceChange(std::int32_t event, std::int32_t data)
@@ -96,13 +87,7 @@ void OnDeviceChange(std::int32_t event, std::int32_t data)
     const std::function<void()> refresh = state().refreshClick;
     if (!refresh)
         return;
-    try {
-        refresh();
-    } catch (const std::exception& error) {
-        logError(error.what());
-    } catch (...) {
-        logError("unknown error");
-    }
+    containAndLog("modDeviceChange", refresh);
 }
 
 } // namespace kardelo

@@ -254,14 +254,6 @@ std::optional<WindowMessage> keyMessage(const QKeyEvent& event)
                          static_cast<std::int32_t>(repeatCountOne | wasDown | released)};
 }
 
-void reportContained(const char* what) noexcept
-{
-    try {
-        eventLog().writeError(QStringLiteral("WindowMessages: ") + QString::fromUtf8(what));
-    } catch (...) {
-    }
-}
-
 // Translates the events of one registered widget; lives as its child, so the window is
 // forgotten together with the widget.
 class EventTranslator final : public QObject {
@@ -416,13 +408,7 @@ std::optional<WindowMessage> messageForEvent(const QEvent& event)
 void deliverMessage(WindowHandle window, const WindowMessage& message) noexcept
 {
     bool reached = false;
-    try {
-        deliver(window, message, reached);
-    } catch (const std::exception& error) {
-        reportContained(error.what());
-    } catch (...) {
-        reportContained("unknown exception");
-    }
+    containAndLog("WindowMessages", [&] { deliver(window, message, reached); });
 }
 
 EventDelivery deliverEvent(WindowHandle window, QObject* target, QEvent* event,
@@ -432,16 +418,10 @@ EventDelivery deliverEvent(WindowHandle window, QObject* target, QEvent* event,
     if (!isWindow(window) || std::find(handedOn.begin(), handedOn.end(), event) != handedOn.end())
         return {};
     bool reached = false;
-    bool failed = false;
-    try {
-        deliver(window, message, reached, target, event);
-    } catch (const std::exception& error) {
-        reportContained(error.what());
-        failed = true;
-    } catch (...) {
-        reportContained("unknown exception");
-        failed = true;
-    }
+    const std::exception_ptr failure =
+        contain([&] { deliver(window, message, reached, target, event); });
+    logContainedError("WindowMessages", failure);
+    const bool failed = failure != nullptr;
     if (reached) {
         // Qt handled the event inside the chain and must not handle it again. Mouse and key
         // events went on to the parents there already; the others may still go on from here.

@@ -19,7 +19,7 @@ bool saveTestResult(Dialogs& dialogs, FileSystem& fileSystem, const QString& log
             dialogs.message(QMessageBox::Warning, writeErrorText());
         written = outcome == SaveOutcome::Written;
     });
-    logContainedError(QStringLiteral("Sa&ve"), failure);
+    logContainedError("Sa&ve", failure);
     return written;
 }
 
