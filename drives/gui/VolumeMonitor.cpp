@@ -5,10 +5,8 @@
 #include <QFile>
 #include <QSocketNotifier>
 #include <exception>
-#include <fcntl.h>
 #include <limits>
 #include <map>
-#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -104,29 +102,29 @@ std::optional<DeviceBroadcastVolume> deviceBroadcastRecord(std::int32_t token)
     return found->second;
 }
 
-VolumeMonitor::VolumeMonitor(WindowHandle target, SystemRoots roots, QObject* parent)
-    : QObject(parent), m_target(target), m_roots(std::move(roots))
+VolumeMonitor::VolumeMonitor(WindowHandle target, SystemRoots roots, FileSystem& fileSystem,
+                             QObject* parent)
+    : QObject(parent), m_target(target), m_roots(std::move(roots)), m_fileSystem(fileSystem)
 {}
 
 VolumeMonitor::~VolumeMonitor()
 {
     m_notifier.reset();
-    if (m_fd >= 0)
-        ::close(m_fd);
+    m_fileSystem.close(m_fd);
 }
 
 bool VolumeMonitor::start()
 {
-    if (m_fd >= 0)
+    if (m_fd != InvalidHandle)
         return true;
     // Opened before the first reading, so a change in between is still signalled.
-    m_fd = ::open(QFile::encodeName(mountInfoPath(m_roots)).constData(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0)
+    m_fd = m_fileSystem.openFile(mountInfoPath(m_roots), FileAccess::Read).handle;
+    if (m_fd == InvalidHandle)
         return false;
     std::optional<std::vector<MountEntry>> volumes = readVolumes();
     if (!volumes) {
-        ::close(m_fd);
-        m_fd = -1;
+        m_fileSystem.close(m_fd);
+        m_fd = InvalidHandle;
         return false;
     }
     m_volumes = std::move(*volumes);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MountTable.h"
+#include "PosixFileSystem.h"
 #include "WindowMessages.h"
 
 #include <QObject>
@@ -61,7 +62,9 @@ class VolumeMonitor final : public QObject {
     Q_OBJECT
 
 public:
-    explicit VolumeMonitor(WindowHandle target, SystemRoots roots = {}, QObject* parent = nullptr);
+    explicit VolumeMonitor(WindowHandle target, SystemRoots roots = {},
+                           FileSystem& fileSystem = PosixFileSystem::instance(),
+                           QObject* parent = nullptr);
     ~VolumeMonitor() override;
 
     // Reads the current volumes and starts watching; false when the table cannot be read.
@@ -75,7 +78,8 @@ private:
 
     WindowHandle m_target;
     SystemRoots m_roots;
-    int m_fd = -1;
+    FileSystem& m_fileSystem;
+    FileHandle m_fd = InvalidHandle;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::vector<MountEntry> m_volumes;
 };
