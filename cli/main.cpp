@@ -11,6 +11,7 @@
 #include "PosixFileSystem.h"
 #include "ResultsLog.h"
 #include "SingleFileTest.h"
+#include "TerminationSignals.h"
 #include "Summary.h"
 #include "Version.h"
 
@@ -24,27 +25,11 @@
 #include <QStringList>
 #include <cerrno>
 #include <clocale>
-#include <csignal>
 #include <cstdio>
 
 using namespace kardelo;
 
 namespace {
-
-void onInterrupt(int)
-{
-    cli::ConsoleWindow::interruptRequested = 1;
-}
-
-void installInterruptHandler()
-{
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
-}
 
 void print(std::FILE* stream, const QString& text)
 {
@@ -150,7 +135,7 @@ int main(int argc, char* argv[])
     if (options.command == cli::Command::Log)
         return cli::listLog(results::logFilePath(), options.json, stdout, stderr);
 
-    installInterruptHandler();
+    setFlagOnTermination(cli::ConsoleWindow::interruptRequested);
     cli::ConsoleWindow window(options.drive, stderr);
     window.setText(controls::Combo1, options.fileSizeText);
     window.setText(controls::Combo2, options.blockSizeText);
