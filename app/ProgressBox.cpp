@@ -33,7 +33,7 @@ ProgressBox::ProgressBox(QWidget* parent) : QWidget(parent)
     render();
 }
 
-void ProgressBox::SetBackColor(OleColor color)
+void ProgressBox::setBackColor(OleColor color)
 {
     m_backColor = color;
     render();
@@ -58,8 +58,8 @@ void ProgressBox::UpdateProgress(const ProgressRequest& request)
     // A request that changes nothing visible (most blocks of a long run) costs no drawing.
     if (samePicture(next, m_last) && pictureFits())
         return;
-    const QString textBefore = ShownText();
-    const int percentBefore = ShownPercent();
+    const QString textBefore = shownText();
+    const int percentBefore = shownPercent();
     m_last = next;
     render();
     scheduleRepaint();
@@ -68,11 +68,11 @@ void ProgressBox::UpdateProgress(const ProgressRequest& request)
 
 void ProgressBox::announce(const QString& textBefore, int percentBefore)
 {
-    if (ShownPercent() != percentBefore) {
-        QAccessibleValueChangeEvent event(this, ShownPercent());
+    if (shownPercent() != percentBefore) {
+        QAccessibleValueChangeEvent event(this, shownPercent());
         QAccessible::updateAccessibility(&event);
     }
-    if (ShownText() != textBefore) {
+    if (shownText() != textBefore) {
         QAccessibleEvent event(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&event);
     }

@@ -20,16 +20,16 @@ class ProgressBox : public QWidget {
 public:
     explicit ProgressBox(QWidget* parent = nullptr);
 
-    void SetBackColor(OleColor color);
+    void setBackColor(OleColor color);
     OleColor BackColor() const { return m_backColor; }
     void UpdateProgress(const ProgressRequest& request);
     // The picture as it stands, whether or not the screen shows it yet.
     const QPixmap& Picture() const { return m_picture; }
-    const ProgressPicture& LastPicture() const { return m_last; }
+    const ProgressPicture& lastPicture() const { return m_last; }
     // What the box tells a screen reader: the text it shows (empty when none) and the
     // percentage of its bar (0 while it shows none).
-    QString ShownText() const { return m_last.drawText ? m_last.text : QString(); }
-    int ShownPercent() const { return m_last.drawBar ? m_last.percent : 0; }
+    QString shownText() const { return m_last.drawText ? m_last.text : QString(); }
+    int shownPercent() const { return m_last.drawBar ? m_last.percent : 0; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

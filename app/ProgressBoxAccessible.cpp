@@ -20,9 +20,9 @@ public:
         if (!box || !box->accessibleName().isEmpty())
             return QAccessibleWidget::text(t);
         if (t == QAccessible::Name)
-            return box->ShownText();
+            return box->shownText();
         if (t == QAccessible::Value)
-            return box->LastPicture().drawBar ? QStringLiteral("%1 %").arg(box->ShownPercent())
+            return box->lastPicture().drawBar ? QStringLiteral("%1 %").arg(box->shownPercent())
                                               : QString();
         return QAccessibleWidget::text(t);
     }
@@ -37,7 +37,7 @@ public:
     QVariant currentValue() const override
     {
         const auto* box = qobject_cast<const ProgressBox*>(object());
-        return box ? box->ShownPercent() : 0;
+        return box ? box->shownPercent() : 0;
     }
     void setCurrentValue(const QVariant&) override {}
     QVariant maximumValue() const override { return 100; }

@@ -331,7 +331,7 @@ QString frmSpeedTest::checkSelect()
 
 void frmSpeedTest::setProgressBackground(OleColor color)
 {
-    m_ui->picProgress->SetBackColor(color);
+    m_ui->picProgress->setBackColor(color);
 }
 
 void frmSpeedTest::updateProgress(const ProgressRequest& request)

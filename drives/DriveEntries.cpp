@@ -22,7 +22,7 @@ std::vector<DriveListEntry> driveEntries(const SystemRoots& roots)
     std::vector<DriveListEntry> entries;
     for (const MountEntry& volume : localVolumes(roots)) {
         const DeviceProperties device =
-            QueryBlockDeviceProperties(volume.major, volume.minor, roots);
+            queryBlockDeviceProperties(volume.major, volume.minor, roots);
         if (!device.Success)
             continue;
         // A root that cannot be reached now keeps device 0, which no file system has.

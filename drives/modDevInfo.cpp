@@ -125,7 +125,7 @@ QString underlyingDisk(QString disk)
 
 } // namespace
 
-DeviceProperties QueryBlockDeviceProperties(int major, int minor, const SystemRoots& roots)
+DeviceProperties queryBlockDeviceProperties(int major, int minor, const SystemRoots& roots)
 {
     DeviceProperties result;
     if (major == 0)
@@ -150,7 +150,7 @@ DeviceProperties QueryDeviceProperties(const QString& drive, const SystemRoots& 
     MountEntry volume;
     if (!findLocalVolume(drive, volume, roots))
         return {};
-    return QueryBlockDeviceProperties(volume.major, volume.minor, roots);
+    return queryBlockDeviceProperties(volume.major, volume.minor, roots);
 }
 
 } // namespace kardelo

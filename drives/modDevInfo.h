@@ -48,6 +48,6 @@ struct DeviceProperties {
 DeviceProperties QueryDeviceProperties(const QString& drive, const SystemRoots& roots = {});
 
 // The same for a block device (whole disk or partition) given by its device numbers.
-DeviceProperties QueryBlockDeviceProperties(int major, int minor, const SystemRoots& roots = {});
+DeviceProperties queryBlockDeviceProperties(int major, int minor, const SystemRoots& roots = {});
 
 } // namespace kardelo

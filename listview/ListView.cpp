@@ -510,7 +510,7 @@ void ListView::setColor(Color& color, OleColor value, bool brush, bool pen)
     DrawControl();
 }
 
-void ListView::SetBackColor(OleColor color)
+void ListView::setBackColor(OleColor color)
 {
     setColor(m_backColor, color, true, false);
 }

@@ -97,7 +97,7 @@ public:
 
     // ---- Properties ----
     OleColor BackColor() const { return m_backColor.OLEColor(); }
-    void SetBackColor(OleColor color);
+    void setBackColor(OleColor color);
     OleColor ForeColor() const { return m_foreColor.OLEColor(); }
     void SetForeColor(OleColor color);
     OleColor SelectedBackColor() const { return m_selectedBackColor.OLEColor(); }

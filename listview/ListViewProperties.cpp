@@ -96,7 +96,7 @@ void writeBool(PropertyBag& bag, const char* name, bool value, bool defaultValue
 
 void ListView::InitProperties()
 {
-    SetBackColor(DefaultBackColor);
+    setBackColor(DefaultBackColor);
     SetForeColor(DefaultForeColor);
     SetSelectedBackColor(DefaultSelectedBackColor);
     SetSelectedForeColor(DefaultSelectedForeColor);
@@ -128,7 +128,7 @@ void ListView::ReadProperties(const PropertyBag& bag)
     SetRedraw(false);
     CreateBackBuffer();
 
-    SetBackColor(readColor(bag, "BackColor", DefaultBackColor));
+    setBackColor(readColor(bag, "BackColor", DefaultBackColor));
     SetForeColor(readColor(bag, "ForeColor", DefaultForeColor));
     SetSelectedBackColor(readColor(bag, "SelectedBackColor", DefaultSelectedBackColor));
     SetSelectedForeColor(readColor(bag, "SelectedForeColor", DefaultSelectedForeColor));

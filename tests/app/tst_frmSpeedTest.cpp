@@ -263,7 +263,7 @@ private slots:
         QVERIFY(label(controls::Label2) != QStringLiteral("0,00"));
         QVERIFY(label(controls::Label4) != QStringLiteral("0,00"));
         QVERIFY(m_window->ui().cmdProt->isEnabled());
-        QCOMPARE(m_window->ui().picProgress->LastPicture().text,
+        QCOMPARE(m_window->ui().picProgress->lastPicture().text,
                  QStringLiteral("Ende des Tests: 100 %"));
 
         m_window->ui().Command8->click();
@@ -411,7 +411,7 @@ private slots:
                 QCOMPARE(label(name), QString());
             QCOMPARE(m_window->testState().freeBytes, 0.0);
         } else {
-            QCOMPARE(m_window->ui().picProgress->LastPicture().text,
+            QCOMPARE(m_window->ui().picProgress->lastPicture().text,
                      QStringLiteral("Abbruch des Tests: 100 %"));
             for (const auto name : {controls::Label2, controls::Label18})
                 QCOMPARE(label(name), QStringLiteral("0,00"));
@@ -423,7 +423,7 @@ private slots:
     {
         m_window->ui().Command1->click();
         QCOMPARE(m_dialogs.messageTexts(), QStringList{messages::NoDriveSelected});
-        QCOMPARE(m_window->ui().picProgress->LastPicture().text,
+        QCOMPARE(m_window->ui().picProgress->lastPicture().text,
                  QStringLiteral("Abbruch des Tests: 100 %"));
     }
 
@@ -471,7 +471,7 @@ private slots:
         m_window->ui().Command1->click();
         QVERIFY(acted);
         QVERIFY(testFilesLeft().isEmpty());
-        QCOMPARE(m_window->ui().picProgress->LastPicture().text,
+        QCOMPARE(m_window->ui().picProgress->lastPicture().text,
                  completes ? QStringLiteral("Ende des Tests: 100 %")
                            : QStringLiteral("Abbruch des Tests: 100 %"));
         const bool closing = action == QLatin1String("close") || action == QLatin1String("quit");

@@ -348,7 +348,7 @@ private slots:
         });
         row("SetItemPaddingTop", [](ListView& v) { v.SetItemPaddingTop(12); });
         row("SetPicturesVisible", [](ListView& v) { v.SetPicturesVisible(false); });
-        row("SetBackColor", [](ListView& v) { v.SetBackColor(rgb(255, 0, 0)); });
+        row("setBackColor", [](ListView& v) { v.setBackColor(rgb(255, 0, 0)); });
         row("SetEnabled", [](ListView& v) { v.SetEnabled(false); });
         row("Redraw off and on", [](ListView& v) {
             v.SetRedraw(false);
