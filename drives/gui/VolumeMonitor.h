@@ -19,7 +19,6 @@ namespace kardelo {
 inline constexpr std::int32_t DBT_DEVICEARRIVAL = 0x8000;
 inline constexpr std::int32_t DBT_DEVICEREMOVECOMPLETE = 0x8004;
 inline constexpr std::uint32_t DBT_DEVTYP_VOLUME = 2;
-inline constexpr std::uint32_t DBT_DEVTYP_DEVICEINTERFACE = 5;
 inline constexpr std::uint16_t DBTF_MEDIA = 0x0001;
 inline constexpr std::uint16_t DBTF_NET = 0x0002;
 
