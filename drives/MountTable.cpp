@@ -240,16 +240,13 @@ std::vector<MountEntry> localVolumes(const SystemRoots& roots)
     return media;
 }
 
-bool findLocalVolume(const QString& mountPoint, MountEntry& found, const SystemRoots& roots)
+std::optional<MountEntry> findLocalVolume(const QString& mountPoint, const SystemRoots& roots)
 {
     const QString wanted = withoutTrailingSlash(mountPoint);
-    for (MountEntry& entry : localVolumes(roots)) {
-        if (entry.mountPoint == wanted) {
-            found = std::move(entry);
-            return true;
-        }
-    }
-    return false;
+    for (MountEntry& entry : localVolumes(roots))
+        if (entry.mountPoint == wanted)
+            return std::move(entry);
+    return std::nullopt;
 }
 
 } // namespace kardelo

@@ -64,6 +64,7 @@ std::vector<MountEntry> volumesOf(const std::vector<MountInfoLine>& table,
 std::vector<MountEntry> localVolumes(const SystemRoots& roots = {});
 
 // The medium mounted at mountPoint ("/media/anna/STICK" or "/media/anna/STICK/").
-bool findLocalVolume(const QString& mountPoint, MountEntry& found, const SystemRoots& roots = {});
+std::optional<MountEntry> findLocalVolume(const QString& mountPoint,
+                                          const SystemRoots& roots = {});
 
 } // namespace kardelo

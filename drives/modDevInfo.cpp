@@ -147,10 +147,10 @@ DeviceProperties queryBlockDeviceProperties(int major, int minor, const SystemRo
 
 DeviceProperties QueryDeviceProperties(const QString& drive, const SystemRoots& roots)
 {
-    MountEntry volume;
-    if (!findLocalVolume(drive, volume, roots))
+    const std::optional<MountEntry> volume = findLocalVolume(drive, roots);
+    if (!volume)
         return {};
-    return queryBlockDeviceProperties(volume.major, volume.minor, roots);
+    return queryBlockDeviceProperties(volume->major, volume->minor, roots);
 }
 
 } // namespace kardelo

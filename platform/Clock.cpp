@@ -4,10 +4,9 @@
 
 namespace kardelo {
 
-bool MonotonicClock::frequency(std::int64_t& ticksPerSecond)
+std::optional<std::int64_t> MonotonicClock::frequency()
 {
-    ticksPerSecond = 1'000'000'000;
-    return true;
+    return 1'000'000'000;
 }
 
 std::int64_t MonotonicClock::counter()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace kardelo {
 
@@ -8,15 +9,15 @@ namespace kardelo {
 class Clock {
 public:
     virtual ~Clock() = default;
-    // Ticks per second; false when the machine has no such counter.
-    virtual bool frequency(std::int64_t& ticksPerSecond) = 0;
+    // Ticks per second; nothing when the machine has no such counter.
+    virtual std::optional<std::int64_t> frequency() = 0;
     virtual std::int64_t counter() = 0;
 };
 
 // CLOCK_MONOTONIC in nanoseconds: never jumps with the wall clock.
 class MonotonicClock : public Clock {
 public:
-    bool frequency(std::int64_t& ticksPerSecond) override;
+    std::optional<std::int64_t> frequency() override;
     std::int64_t counter() override;
 
     static MonotonicClock& instance();

@@ -7,9 +7,9 @@ namespace kardelo {
 
 clsTimer::clsTimer(Clock& clock) : m_clock(clock)
 {
-    m_hasCounter = m_clock.frequency(m_frequency);
-    if (!m_hasCounter)
-        m_frequency = 0;
+    const std::optional<std::int64_t> frequency = m_clock.frequency();
+    m_hasCounter = frequency.has_value();
+    m_frequency = frequency.value_or(0);
 }
 
 std::int32_t clsTimer::TicksPerSecond() const

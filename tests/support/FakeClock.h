@@ -13,10 +13,11 @@ public:
         : m_step(step), m_frequency(ticksPerSecond), m_hasCounter(hasCounter)
     {}
 
-    bool frequency(std::int64_t& ticksPerSecond) override
+    std::optional<std::int64_t> frequency() override
     {
-        ticksPerSecond = m_hasCounter ? m_frequency : 0;
-        return m_hasCounter;
+        if (!m_hasCounter)
+            return std::nullopt;
+        return m_frequency;
     }
     std::int64_t counter() override { return m_now += m_step; }
 
