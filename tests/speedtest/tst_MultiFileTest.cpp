@@ -4,7 +4,6 @@
 #include "Formats.h"
 #include "MultiFileTest.h"
 #include "RecordingWindow.h"
-#include "TestMessages.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -31,6 +30,19 @@ QList<std::int64_t> plannedSizes(Random generator)
     return sizes;
 }
 } // namespace
+
+// The ways a run ends early.
+enum class Fault {
+    NoDrive,
+    NoRoom,
+    CreateRefused,
+    ReadOpenFails,
+    WriteFails,
+    ReadFails,
+    SectorMismatch,
+    NoTime,
+    DriveGone,
+};
 
 class tst_MultiFileTest : public QObject {
     Q_OBJECT
@@ -107,21 +119,25 @@ private slots:
         QVERIFY(m_window->resultButtonsEnabled());
         QVERIFY(m_window->testButtonsEnabled());
         QCOMPARE(m_window->captions,
-                 (QStringList{messages::DeletingTestFiles, QStringLiteral("Kardelo")}));
+                 (QStringList{QStringLiteral(" Die Testfiles werden gelöscht..."),
+                              QStringLiteral("Kardelo")}));
 
         // The bar: cleared, the write phase fills the first half, the read phase the second,
         // then the deletion runs over it once more.
         QCOMPARE(m_window->progress.first(), (ProgressRequest{0, 0, 0, QStringLiteral("0"), true}));
-        const auto both = m_window->progressWithCaption(messages::ProgressWriteRead);
+        const QString writeRead = QStringLiteral("Write/Read: ");
+        const auto both = m_window->progressWithCaption(writeRead);
         QCOMPARE(both.size(), 200);
-        QCOMPARE(both[0], (ProgressRequest{0, 1, 100, messages::ProgressWriteRead, true}));
-        QCOMPARE(both[2], (ProgressRequest{2, 1, 100, messages::ProgressWriteRead, true}));
-        QCOMPARE(both[99], (ProgressRequest{50, 1, 100, messages::ProgressWriteRead, true}));
-        QCOMPARE(both[100], (ProgressRequest{50, 50, 100, messages::ProgressWriteRead, true}));
-        QCOMPARE(both[199], (ProgressRequest{100, 50, 100, messages::ProgressWriteRead, true}));
-        QCOMPARE(m_window->progressWithCaption(messages::ProgressDeleting).size(), 100);
+        QCOMPARE(both[0], (ProgressRequest{0, 1, 100, writeRead, true}));
+        QCOMPARE(both[2], (ProgressRequest{2, 1, 100, writeRead, true}));
+        QCOMPARE(both[99], (ProgressRequest{50, 1, 100, writeRead, true}));
+        QCOMPARE(both[100], (ProgressRequest{50, 50, 100, writeRead, true}));
+        QCOMPARE(both[199], (ProgressRequest{100, 50, 100, writeRead, true}));
+        QCOMPARE(
+            m_window->progressWithCaption(QStringLiteral("Die Testfiles werden gelöscht: ")).size(),
+            100);
         QCOMPARE(m_window->progress.last(),
-                 (ProgressRequest{100, 100, 100, messages::ProgressFinished, true}));
+                 (ProgressRequest{100, 100, 100, QStringLiteral("Ende des Tests: "), true}));
     }
 
     void theGeneratorContinuesAcrossRuns()
@@ -167,27 +183,7 @@ private slots:
                 .arg(formats::grouped(static_cast<double>(fits))));
         QVERIFY(testFilesLeft().isEmpty());
         QCOMPARE(m_window->progress.last(),
-                 (ProgressRequest{100, 100, files, messages::ProgressFinished, true}));
-    }
-
-    void roomForNoFile()
-    {
-        setFreeBytes(1023);
-        QVERIFY(!run().completed);
-        QCOMPARE(m_window->messageTexts(), QStringList{messages::TooLittleSpace});
-        QCOMPARE(m_window->state.testFileCount, 0);
-        QCOMPARE(m_files->openWriteCalls, 0);
-        verifyEndedOnEndOfTestPath();
-    }
-
-    void noDriveSelected()
-    {
-        m_window->drive.clear();
-        QVERIFY(!run().completed);
-        QCOMPARE(m_window->messageTexts(), QStringList{messages::NoDriveSelected});
-        QCOMPARE(m_window->shownMessages[0].icon, MessageIcon::Information);
-        QVERIFY(m_files->events.isEmpty()); // nothing looked for, nothing removed
-        verifyEndedOnEndOfTestPath();
+                 (ProgressRequest{100, 100, files, QStringLiteral("Ende des Tests: "), true}));
     }
 
     void abortDeletesEveryFileWritten_data()
@@ -216,75 +212,108 @@ private slots:
         QCOMPARE(report.readTransfers, written == 100 ? 29 : 0);
         QVERIFY(testFilesLeft().isEmpty());
         QVERIFY(m_window->shownMessages.isEmpty());
-        QCOMPARE(m_window->progressWithCaption(messages::ProgressDeleting).size(), 100);
-        QVERIFY(m_window->captions.contains(messages::DeletingTestFiles));
+        QCOMPARE(
+            m_window->progressWithCaption(QStringLiteral("Die Testfiles werden gelöscht: ")).size(),
+            100);
+        QVERIFY(m_window->captions.contains(QStringLiteral(" Die Testfiles werden gelöscht...")));
         QCOMPARE(label(controls::Label18), QStringLiteral("0,00"));
         QCOMPARE(label(controls::Label20), QStringLiteral("Time: 0,000 s"));
         verifyEndedOnEndOfTestPath();
     }
 
-    void failuresDeleteWhatWasWritten_data()
+    // Every way a run ends early, with what the user reads (the texts literally) and no test
+    // file left behind, except where the drive is gone.
+    void whatTheUserIsTold_data()
     {
-        QTest::addColumn<QString>("fault");
+        QTest::addColumn<Fault>("fault");
         QTest::addColumn<QStringList>("messages");
-        QTest::newRow("create refused at file 3")
-            << "open-write" << QStringList{messages::CannotWrite};
-        QTest::newRow("read open fails") << "open-read" << QStringList{};
-        QTest::newRow("transfer fails")
-            << "write"
-            << QStringList{messages::WriteFailed + QString::fromLocal8Bit(strerror(EIO))};
-        QTest::newRow("no time measured") << "clock" << QStringList{};
+        const auto row = [](const char* name, Fault fault, QStringList texts) {
+            QTest::newRow(name) << fault << texts;
+        };
+        row("no drive selected", Fault::NoDrive,
+            {"Es wurde noch kein Laufwerk selektiert! Bitte einen USB-Stick auswählen."});
+        row("no room for one file", Fault::NoRoom,
+            {"Auf dem ausgewählten Datenträger ist zu wenig Platz frei. Der Test kann nicht "
+             "ausgeführt werden."});
+        row("create refused at file 3", Fault::CreateRefused,
+            {"Es kann nicht geschrieben werden! Schreibschutz ausschalten!"});
+        row("read open fails", Fault::ReadOpenFails, {});
+        row("write fails", Fault::WriteFails,
+            {"Fehler beim Schreiben auf den Datenträger! Input/output error"});
+        row("read fails", Fault::ReadFails,
+            {"Fehler beim Lesen vom Datenträger! Input/output error"});
+        // Sizes are whole KByte; on a medium of 4096-byte sectors most of them cannot pass the
+        // cache bypass. The block-size list is not what the user could change here.
+        row("sizes off the sector grid", Fault::SectorMismatch,
+            {"Die Dateigrößen des Multi-File-Tests sind kein Vielfaches der Sektorgröße des "
+             "Datenträgers (4096 Byte)."});
+        row("no time measured", Fault::NoTime, {});
+        row("drive gone while reading", Fault::DriveGone,
+            {"Auf das Laufwerk konnte nicht zugegriffen werden!"});
     }
-    void failuresDeleteWhatWasWritten()
+    void whatTheUserIsTold()
     {
-        QFETCH(QString, fault);
+        QFETCH(Fault, fault);
         QFETCH(QStringList, messages);
-        if (fault == QLatin1String("open-write")) {
+        switch (fault) {
+        case Fault::NoDrive:
+            m_window->drive.clear();
+            break;
+        case Fault::NoRoom:
+            setFreeBytes(1023);
+            break;
+        case Fault::CreateRefused:
             m_files->openWriteError = EROFS;
             m_files->openWriteErrorFrom = 3;
-        } else if (fault == QLatin1String("open-read")) {
+            break;
+        case Fault::ReadOpenFails:
             m_files->openReadError = EIO;
-        } else if (fault == QLatin1String("write")) {
+            break;
+        case Fault::WriteFails:
             m_files->writeError = EIO;
             m_files->failWriteAt = 4;
-        } else {
+            break;
+        case Fault::ReadFails:
+            m_files->readError = EIO;
+            m_files->failReadAt = 4;
+            break;
+        case Fault::SectorMismatch: {
+            const QList<std::int64_t> sizes = plannedSizes(Random(Seed));
+            const auto odd = std::find_if(sizes.begin(), sizes.end(),
+                                          [](std::int64_t size) { return size % 4096 != 0; });
+            m_files->alignment = 4096;
+            m_files->writeError = EINVAL;
+            m_files->failWriteAt = static_cast<int>(odd - sizes.begin()) + 1;
+            break;
+        }
+        case Fault::NoTime:
             m_clock = std::make_unique<FakeClock>(0);
+            break;
+        case Fault::DriveGone:
+            m_files->beforeTransfer = [this](int transfer, bool writing) {
+                if (!writing && transfer == 2)
+                    m_files->driveGone = true;
+            };
+            break;
         }
         QVERIFY(!run().completed);
         QCOMPARE(m_window->messageTexts(), messages);
+        if (!messages.isEmpty())
+            QCOMPARE(m_window->shownMessages[0].icon,
+                     fault == Fault::NoDrive ? MessageIcon::Information : MessageIcon::Warning);
+        verifyEndedOnEndOfTestPath();
+        if (fault == Fault::NoDrive) {
+            QVERIFY(m_files->events.isEmpty()); // nothing looked for, nothing removed
+        } else if (fault == Fault::NoRoom) {
+            QCOMPARE(m_window->state.testFileCount, 0);
+            QCOMPARE(m_files->openWriteCalls, 0);
+        } else if (fault == Fault::DriveGone) {
+            // No clean-up is tried on a drive that is gone.
+            QVERIFY(m_window->progressWithCaption(QStringLiteral("Die Testfiles werden gelöscht: "))
+                        .isEmpty());
+            return;
+        }
         QVERIFY2(testFilesLeft().isEmpty(), qPrintable(testFilesLeft().join(u' ')));
-        verifyEndedOnEndOfTestPath();
-    }
-
-    void sectorMismatchNamesTheFileSizes()
-    {
-        // Sizes are whole KByte; on a medium of 4096-byte sectors most of them cannot pass the
-        // cache bypass. The block-size list is not what the user could change here.
-        const QList<std::int64_t> sizes = plannedSizes(Random(Seed));
-        const auto odd = std::find_if(sizes.begin(), sizes.end(),
-                                      [](std::int64_t size) { return size % 4096 != 0; });
-        m_files->alignment = 4096;
-        m_files->writeError = EINVAL;
-        m_files->failWriteAt = static_cast<int>(odd - sizes.begin()) + 1;
-        QVERIFY(!run().completed);
-        QCOMPARE(m_window->messageTexts(),
-                 QStringList{QStringLiteral("Die Dateigrößen des Multi-File-Tests sind kein "
-                                            "Vielfaches der Sektorgröße des Datenträgers (4096 "
-                                            "Byte).")});
-        QVERIFY(testFilesLeft().isEmpty());
-        verifyEndedOnEndOfTestPath();
-    }
-
-    void driveGoneSkipsTheCleanUp()
-    {
-        m_files->beforeTransfer = [this](int transfer, bool writing) {
-            if (!writing && transfer == 2)
-                m_files->driveGone = true;
-        };
-        QVERIFY(!run().completed);
-        QCOMPARE(m_window->messageTexts(), QStringList{messages::DriveAccess});
-        QVERIFY(m_window->progressWithCaption(messages::ProgressDeleting).isEmpty());
-        verifyEndedOnEndOfTestPath();
     }
 };
 

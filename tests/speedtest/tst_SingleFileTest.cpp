@@ -3,7 +3,7 @@
 #include "FaultyFileSystem.h"
 #include "RecordingWindow.h"
 #include "SingleFileTest.h"
-#include "TestMessages.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +13,23 @@
 
 using namespace kardelo;
 using namespace kardelo::testing;
+
+// The ways a run ends early that the user is told about.
+enum class Fault {
+    NoDrive,
+    WriteProtected,
+    NoDirectIoAtOpen,
+    WriteError,
+    ReadError,
+    BlockBelowSector,
+    NoDirectIoAtTransfer,
+    ShortWrite,
+    DriveGoneWhileWriting,
+    DriveGoneAtStart,
+    CannotDelete,
+    FolderAtTheName,
+    AnotherRun,
+};
 
 class tst_SingleFileTest : public QObject {
     Q_OBJECT
@@ -94,34 +111,22 @@ private slots:
         QVERIFY(!m_window->busy);
         QCOMPARE(m_window->busyChanges, 2);
         QCOMPARE(m_window->backgrounds, QList<OleColor>{0x808080});
-        QCOMPARE(m_window->captions,
-                 (QStringList{messages::DeletingTestFile, QStringLiteral("Kardelo")}));
+        QCOMPARE(m_window->captions, (QStringList{QStringLiteral(" Die Testdatei wird gelöscht..."),
+                                                  QStringLiteral("Kardelo")}));
         QVERIFY(m_window->shownMessages.isEmpty());
         verifyNoTestFile();
 
         // The bar: one step per block, the clamped extra step at the end of each phase.
-        const auto writing = m_window->progressWithCaption(messages::ProgressWriting);
+        const QString writingCaption = QStringLiteral("Schreiben: ");
+        const auto writing = m_window->progressWithCaption(writingCaption);
         QCOMPARE(writing.size(), 65);
-        QCOMPARE(writing.first(), (ProgressRequest{1, 1, 64, messages::ProgressWriting, true}));
-        QCOMPARE(writing.last(), (ProgressRequest{65, 1, 64, messages::ProgressWriting, true}));
-        const auto reading = m_window->progressWithCaption(messages::ProgressReading);
-        QCOMPARE(reading.size(), 65);
+        QCOMPARE(writing.first(), (ProgressRequest{1, 1, 64, writingCaption, true}));
+        QCOMPARE(writing.last(), (ProgressRequest{65, 1, 64, writingCaption, true}));
+        QCOMPARE(m_window->progressWithCaption(QStringLiteral("Lesen: ")).size(), 65);
         QCOMPARE(m_window->progress.last(),
-                 (ProgressRequest{100, 100, 100, messages::ProgressFinished, true}));
+                 (ProgressRequest{100, 100, 100, QStringLiteral("Ende des Tests: "), true}));
         // The window handled its messages before every block and before the deletion.
         QCOMPARE(m_window->processEventsCalls, 64 + 64 + 1);
-    }
-
-    void noDriveSelected()
-    {
-        m_window->drive.clear();
-        QVERIFY(!run().completed);
-        QCOMPARE(m_window->shownMessages.size(), 1);
-        QCOMPARE(m_window->shownMessages[0].text, messages::NoDriveSelected);
-        QCOMPARE(m_window->shownMessages[0].icon, MessageIcon::Information);
-        verifyEndedOnEndOfTestPath();
-        verifyResetLabels(true, true);
-        QCOMPARE(m_files->openWriteCalls, 0);
     }
 
     void freeSpaceBoundary()
@@ -167,7 +172,7 @@ private slots:
         verifyEndedOnEndOfTestPath();
         verifyResetLabels(true, true);
         verifyNoTestFile();
-        QVERIFY(m_window->captions.contains(messages::DeletingTestFile));
+        QVERIFY(m_window->captions.contains(QStringLiteral(" Die Testdatei wird gelöscht...")));
     }
 
     void abortDuringReadPhaseKeepsWriteFigures()
@@ -189,64 +194,131 @@ private slots:
         verifyNoTestFile();
     }
 
-    void refusedOpenForWrite_data()
+    // Every way a run can end early, with what the user reads: the texts literally, the
+    // figures that stay, and no test file left behind.
+    void whatTheUserIsTold_data()
     {
-        QTest::addColumn<int>("error");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("write-protected") << EROFS << messages::CannotWrite;
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QString>("message"); // %1: the drive
+        QTest::addColumn<int>("phasesShown"); // 0 none, 1 writing, 2 both
+        const auto row = [](const char* name, Fault fault, const char* message,
+                            int phasesShown = 0) {
+            QTest::newRow(name) << fault << QString::fromUtf8(message) << phasesShown;
+        };
+        row("no drive selected", Fault::NoDrive,
+            "Es wurde noch kein Laufwerk selektiert! Bitte einen USB-Stick auswählen.");
+        row("write-protected", Fault::WriteProtected,
+            "Es kann nicht geschrieben werden! Schreibschutz ausschalten!");
         // A medium that refuses the cache bypass is not write-protected.
-        QTest::newRow("no direct I/O") << EINVAL << messages::NoDirectIo;
+        row("no direct I/O at the open", Fault::NoDirectIoAtOpen,
+            "Das Dateisystem dieses Datenträgers unterstützt keinen Zugriff unter Umgehung des "
+            "Dateicaches.");
+        row("write I/O error", Fault::WriteError,
+            "Fehler beim Schreiben auf den Datenträger! Input/output error");
+        row("read I/O error", Fault::ReadError,
+            "Fehler beim Lesen vom Datenträger! Input/output error", 1);
+        row("block below the sector size", Fault::BlockBelowSector,
+            "Die Blockgröße ist kein Vielfaches der Sektorgröße des Datenträgers (4096 Byte).");
+        row("aligned, but no direct I/O at the transfer", Fault::NoDirectIoAtTransfer,
+            "Das Dateisystem dieses Datenträgers unterstützt keinen Zugriff unter Umgehung des "
+            "Dateicaches.");
+        // A medium pulled out part-way is not full.
+        row("short write", Fault::ShortWrite,
+            "Fehler beim Schreiben auf den Datenträger! Nur 131.072 von 262.144 Byte wurden "
+            "geschrieben.");
+        row("drive gone while writing", Fault::DriveGoneWhileWriting,
+            "Auf das Laufwerk konnte nicht zugegriffen werden!");
+        row("drive gone at the start", Fault::DriveGoneAtStart,
+            "Auf das Laufwerk konnte nicht zugegriffen werden!");
+        row("test file cannot be deleted", Fault::CannotDelete,
+            "Die Testdatei %1/$_test.$$$ konnte nicht gelöscht werden: Permission denied", 2);
+        row("folder at the test file's name", Fault::FolderAtTheName,
+            "Der Ordner \"%1/$_test.$$$\" trägt den Namen einer Testdatei und bleibt, wo er ist. "
+            "Bitte umbenennen oder löschen!");
+        row("another run on the medium", Fault::AnotherRun,
+            "Der Datenträger wird gerade von einem anderen Programm getestet. Bitte warten, bis "
+            "dieser Test beendet ist!");
     }
-    void refusedOpenForWrite()
+    void whatTheUserIsTold()
     {
-        QFETCH(int, error);
+        QFETCH(Fault, fault);
         QFETCH(QString, message);
-        m_files->openWriteError = error;
-        QVERIFY(!run().completed);
-        QCOMPARE(m_window->messageTexts(), QStringList{message});
-        QCOMPARE(m_window->shownMessages[0].icon, MessageIcon::Warning);
-        verifyEndedOnEndOfTestPath();
-        verifyNoTestFile();
-    }
-
-    void failedTransfer_data()
-    {
-        QTest::addColumn<bool>("writing");
-        QTest::addColumn<int>("error");
-        QTest::addColumn<QString>("blockKB");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("write I/O error")
-            << true << EIO << " 256"
-            << messages::WriteFailed + QString::fromLocal8Bit(strerror(EIO));
-        QTest::newRow("read I/O error")
-            << false << EIO << " 256"
-            << messages::ReadFailed + QString::fromLocal8Bit(strerror(EIO));
-        QTest::newRow("block below the sector size")
-            << true << EINVAL << "   1"
-            << QStringLiteral("Die Blockgröße ist kein Vielfaches der Sektorgröße des "
-                              "Datenträgers (4096 Byte).");
-        QTest::newRow("aligned, but no direct I/O at the transfer")
-            << true << EINVAL << "   4" << messages::NoDirectIo;
-    }
-    void failedTransfer()
-    {
-        QFETCH(bool, writing);
-        QFETCH(int, error);
-        QFETCH(QString, blockKB);
-        QFETCH(QString, message);
-        setSizes(QStringLiteral("  16"), blockKB);
+        QFETCH(int, phasesShown);
+        std::optional<FolderLock> otherRun;
         m_files->alignment = 4096;
-        (writing ? m_files->writeError : m_files->readError) = error;
-        (writing ? m_files->failWriteAt : m_files->failReadAt) = 2;
+        switch (fault) {
+        case Fault::NoDrive:
+            m_window->drive.clear();
+            break;
+        case Fault::WriteProtected:
+            m_files->openWriteError = EROFS;
+            break;
+        case Fault::NoDirectIoAtOpen:
+            m_files->openWriteError = EINVAL;
+            break;
+        case Fault::WriteError:
+            m_files->writeError = EIO;
+            m_files->failWriteAt = 2;
+            break;
+        case Fault::ReadError:
+            m_files->readError = EIO;
+            m_files->failReadAt = 2;
+            break;
+        case Fault::BlockBelowSector:
+            setSizes(QStringLiteral("  16"), QStringLiteral("   1"));
+            m_files->writeError = EINVAL;
+            m_files->failWriteAt = 1;
+            break;
+        case Fault::NoDirectIoAtTransfer:
+            setSizes(QStringLiteral("  16"), QStringLiteral("   4"));
+            m_files->writeError = EINVAL;
+            m_files->failWriteAt = 1;
+            break;
+        case Fault::ShortWrite:
+            m_files->shortWriteAt = 2;
+            break;
+        case Fault::DriveGoneWhileWriting:
+            m_files->beforeTransfer = [this](int transfer, bool writing) {
+                if (writing && transfer == 3)
+                    m_files->driveGone = true;
+            };
+            break;
+        case Fault::DriveGoneAtStart:
+            m_files->driveGone = true;
+            break;
+        case Fault::CannotDelete:
+            m_files->removeError = EACCES;
+            break;
+        case Fault::FolderAtTheName:
+            QVERIFY(QDir(drive()).mkdir(QStringLiteral("$_test.$$$")));
+            break;
+        case Fault::AnotherRun:
+            otherRun.emplace(*m_files, drive());
+            break;
+        }
+
         QVERIFY(!run().completed);
-        QCOMPARE(m_window->messageTexts(), QStringList{message});
+        QCOMPARE(
+            m_window->messageTexts(),
+            QStringList{message.contains(QLatin1String("%1")) ? message.arg(drive()) : message});
+        QCOMPARE(m_window->shownMessages[0].icon,
+                 fault == Fault::NoDrive ? MessageIcon::Information : MessageIcon::Warning);
         verifyEndedOnEndOfTestPath();
-        verifyNoTestFile();
         // A failed block stops the run: no figure is made from it.
-        if (writing)
-            verifyResetLabels(true, true);
-        else
-            verifyResetLabels(false, true);
+        verifyResetLabels(phasesShown < 1, phasesShown < 2);
+        if (fault == Fault::NoDrive || fault == Fault::DriveGoneAtStart ||
+            fault == Fault::FolderAtTheName || fault == Fault::AnotherRun)
+            QCOMPARE(m_files->openWriteCalls, 0);
+        // No clean-up is tried on a drive that is gone; every other way leaves nothing.
+        if (fault == Fault::DriveGoneWhileWriting)
+            QVERIFY(!m_files->events.contains(QStringLiteral("remove $_test.$$$")));
+        m_files->driveGone = false;
+        m_files->removeError = 0;
+        if (fault != Fault::FolderAtTheName) {
+            if (fault == Fault::DriveGoneWhileWriting || fault == Fault::CannotDelete)
+                QFile::remove(testFile());
+            verifyNoTestFile();
+        }
     }
 
     void failedOpenForReadEndsWithoutMessage()
@@ -258,30 +330,6 @@ private slots:
         verifyNoTestFile();
     }
 
-    void driveGoneDuringTransfer()
-    {
-        m_files->beforeTransfer = [this](int transfer, bool writing) {
-            if (writing && transfer == 3)
-                m_files->driveGone = true;
-        };
-        QVERIFY(!run().completed);
-        QCOMPARE(m_window->messageTexts(), QStringList{messages::DriveAccess});
-        verifyEndedOnEndOfTestPath();
-        // No clean-up is tried on a drive that is gone.
-        QVERIFY(!m_files->events.contains(QStringLiteral("remove $_test.$$$")));
-        m_files->driveGone = false;
-        QFile::remove(testFile());
-    }
-
-    void driveUnreachableAtStartCreatesNothing()
-    {
-        m_files->driveGone = true;
-        QVERIFY(!run().completed);
-        QCOMPARE(m_window->messageTexts(), QStringList{messages::DriveAccess});
-        QCOMPARE(m_files->openWriteCalls, 0);
-        verifyEndedOnEndOfTestPath();
-    }
-
     void driveUnmountedBeforeDeletion()
     {
         // Another file system now answers at the mount point: the drive under test is gone.
@@ -290,23 +338,10 @@ private slots:
                 m_files->deviceOverride = 0xdead;
         };
         QVERIFY(!run().completed);
-        QCOMPARE(m_window->messageTexts(), QStringList{messages::DriveAccess});
+        QCOMPARE(m_window->messageTexts(),
+                 QStringList{QStringLiteral("Auf das Laufwerk konnte nicht zugegriffen werden!")});
         QVERIFY(!m_window->busy);
         QCOMPARE(m_window->windowCaption, QStringLiteral("Kardelo"));
-        QFile::remove(testFile());
-    }
-
-    void deletionFailureIsReportedAndContained()
-    {
-        m_files->removeError = EACCES;
-        QVERIFY(!run().completed);
-        QCOMPARE(m_window->shownMessages.size(), 1);
-        QVERIFY(m_window->shownMessages[0].text.startsWith(
-            QStringLiteral("Die Testdatei %1 konnte nicht gelöscht werden: ").arg(testFile())));
-        verifyEndedOnEndOfTestPath();
-        // The figures were measured; they stay on display even though the run cannot count.
-        QCOMPARE(label(controls::Label4), QStringLiteral("32,00"));
-        m_files->removeError = 0;
         QFile::remove(testFile());
     }
 

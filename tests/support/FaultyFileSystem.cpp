@@ -40,6 +40,10 @@ TransferResult FaultyFileSystem::write(FileHandle handle, const std::byte* data,
         beforeTransfer(writeCalls, true);
     if (failWriteAt == writeCalls && writeError)
         return {false, writeError};
+    if (shortWriteAt == writeCalls) {
+        const TransferResult half = PosixFileSystem::write(handle, data, count / 2);
+        return {false, ShortTransfer, half.moved};
+    }
     if (driveGone)
         return {false, ENOTCONN};
     for (std::size_t i = 0; i < count; ++i)

@@ -18,6 +18,7 @@ public:
     int openReadError = 0;
     int writeError = 0; // errno for the write transfer number failWriteAt (1-based)
     int failWriteAt = 0;
+    int shortWriteAt = 0; // this write moves half its bytes, as a medium pulled out part-way
     int readError = 0;
     int failReadAt = 0;
     int removeError = 0;      // errno for every removal

@@ -79,7 +79,8 @@ QString RecordingWindow::endOfTestPathProblems() const
             problems << QString::fromLatin1(what);
     };
     expect(!progress.isEmpty() &&
-               progress.last() == ProgressRequest{100, 100, 100, messages::ProgressAborted, true},
+               progress.last() ==
+                   ProgressRequest{100, 100, 100, QStringLiteral("Abbruch des Tests: "), true},
            "bar does not end with the abort caption");
     expect(testButtonsEnabled(), "test buttons disabled");
     expect(!enabled.value(controls::cmdProt.toString(), true), "save button enabled");
