@@ -8,23 +8,9 @@
 
 namespace kardelo::cli {
 
-namespace {
-struct ResultLabels {
-    QStringView writeTime, writeSpeed, readTime, readSpeed;
-};
-
-ResultLabels labelsOf(TestKind kind)
-{
-    using namespace controls;
-    if (kind == TestKind::MultiFile)
-        return {Label20, Label18, Label21, Label19};
-    return {Label1, Label2, Label3, Label4};
-}
-} // namespace
-
 QString summaryText(const RunReport& report, const ConsoleWindow& window)
 {
-    const ResultLabels labels = labelsOf(report.kind);
+    const controls::ResultLabels labels = controls::resultLabelsOf(report.kind);
     return QStringLiteral("Write (MByte/s): %1   %2\nRead (MByte/s):  %3   %4\n")
         .arg(window.text(labels.writeSpeed), window.text(labels.writeTime),
              window.text(labels.readSpeed), window.text(labels.readTime));
@@ -33,7 +19,7 @@ QString summaryText(const RunReport& report, const ConsoleWindow& window)
 QByteArray jsonReport(const RunReport& report, const ConsoleWindow& window, bool interrupted)
 {
     const bool single = report.kind == TestKind::SingleFile;
-    const ResultLabels labels = labelsOf(report.kind);
+    const controls::ResultLabels labels = controls::resultLabelsOf(report.kind);
     const QString transfers = single ? QStringLiteral("blocks") : QStringLiteral("files");
     const auto number = [](std::int64_t value) { return static_cast<double>(value); };
     // "bytes" and "blocks" / "files" are what was written, "...Read" what was read back: after

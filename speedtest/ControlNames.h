@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestKind.h"
+
 #include <QStringView>
 
 // Object names of the main window's controls that the tests and their helpers touch.
@@ -29,5 +31,19 @@ inline constexpr QStringView Label19 = u"Label19"; // read throughput
 inline constexpr QStringView Label11 = u"Label11"; // free for the current user
 inline constexpr QStringView Label22 = u"Label22"; // free in total
 inline constexpr QStringView Label33 = u"Label33"; // total size
+
+// The four result labels of a test's frame.
+struct ResultLabels {
+    QStringView writeTime;
+    QStringView writeSpeed;
+    QStringView readTime;
+    QStringView readSpeed;
+};
+constexpr ResultLabels resultLabelsOf(TestKind kind)
+{
+    if (kind == TestKind::MultiFile)
+        return {Label20, Label18, Label21, Label19};
+    return {Label1, Label2, Label3, Label4};
+}
 
 } // namespace kardelo::controls

@@ -15,9 +15,7 @@ constexpr std::int64_t BytesPerMByte = 1024 * 1000; // KByte per millisecond
 } // namespace
 
 MultiFileTest::MultiFileTest(TestWindow& window, Platform platform)
-    : TestRun(window, platform, TestKind::MultiFile,
-              {controls::Label20, controls::Label18, controls::Label21, controls::Label19},
-              BytesPerMByte)
+    : TestRun(window, platform, TestKind::MultiFile, BytesPerMByte)
 {}
 
 QString MultiFileTest::fileName(std::int32_t number)

@@ -21,9 +21,7 @@ std::int32_t multiplyChecked(std::int32_t a, std::int32_t b)
 } // namespace
 
 SingleFileTest::SingleFileTest(TestWindow& window, Platform platform)
-    : TestRun(window, platform, TestKind::SingleFile,
-              {controls::Label1, controls::Label2, controls::Label3, controls::Label4},
-              static_cast<std::int64_t>(BytesPerMB))
+    : TestRun(window, platform, TestKind::SingleFile, static_cast<std::int64_t>(BytesPerMB))
 {}
 
 void SingleFileTest::prepare()

@@ -177,9 +177,8 @@ std::optional<QString> cleanupFailureText(const std::exception_ptr& failure, con
     }
 }
 
-TestRun::TestRun(TestWindow& window, Platform platform, TestKind kind, ResultLabels labels,
-                 std::int64_t bytesPerMByte)
-    : m_window(window), m_platform(platform), m_state(window.testState()), m_labels(labels)
+TestRun::TestRun(TestWindow& window, Platform platform, TestKind kind, std::int64_t bytesPerMByte)
+    : m_window(window), m_platform(platform), m_state(window.testState())
 {
     m_report.kind = kind;
     m_report.bytesPerMByte = bytesPerMByte;
@@ -206,11 +205,12 @@ void TestRun::start()
     });
     ignoreErrors([&] { prepare(); });
     ignoreErrors([&] {
+        const ResultLabels labels = resultLabelsOf(m_report.kind);
         m_state.abortRequested = false;
-        m_window.setText(m_labels.writeTime, messages::TimeReset);
-        m_window.setText(m_labels.writeSpeed, messages::ThroughputReset);
-        m_window.setText(m_labels.readTime, messages::TimeReset);
-        m_window.setText(m_labels.readSpeed, messages::ThroughputReset);
+        m_window.setText(labels.writeTime, messages::TimeReset);
+        m_window.setText(labels.writeSpeed, messages::ThroughputReset);
+        m_window.setText(labels.readTime, messages::TimeReset);
+        m_window.setText(labels.readSpeed, messages::ThroughputReset);
     });
 }
 

@@ -120,21 +120,13 @@ public:
     RunReport run();
 
 protected:
-    // The four result labels of the test's frame.
-    struct ResultLabels {
-        QStringView writeTime;
-        QStringView writeSpeed;
-        QStringView readTime;
-        QStringView readSpeed;
-    };
     // Where a clean-up left a file behind, and why.
     struct CleanupFailure {
         std::exception_ptr error;
         QString path;
     };
 
-    TestRun(TestWindow& window, Platform platform, TestKind kind, ResultLabels labels,
-            std::int64_t bytesPerMByte);
+    TestRun(TestWindow& window, Platform platform, TestKind kind, std::int64_t bytesPerMByte);
 
     // The test's own preparation; errors in it are ignored step by step.
     virtual void prepare() {}
@@ -162,7 +154,6 @@ private:
     void start();
     void endOfTest(const std::optional<RuntimeError>& pending);
 
-    ResultLabels m_labels;
     std::optional<FolderLock> m_folderLock;
 };
 
