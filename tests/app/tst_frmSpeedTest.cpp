@@ -13,6 +13,7 @@
 #include "frmSpeedTest.h"
 #include "ui_frmSpeedTest.h"
 
+#include <QAbstractButton>
 #include <QAccessibleActionInterface>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -97,18 +98,77 @@ private slots:
         openWindow();
     }
 
+    // What the user reads at start, control by control: captions, texts and tooltips literally.
+    void textsAtStart_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("toolTip");
+        const auto row = [](const char* control, const char* text, const char* toolTip = "") {
+            QTest::newRow(control) << QString::fromLatin1(control) << QString::fromUtf8(text)
+                                   << QString::fromUtf8(toolTip);
+        };
+        row("Frame3", "USB-Stick auswählen");
+        row("Command2", "&Refresh",
+            "DriveList Refresh, falls ein USB-Stick-Wechsel nicht automatisch erkannt werden "
+            "sollte.");
+        row("Frame5", "Single-File Test");
+        row("Command1", "&SingleFile-SpeedTest starten");
+        row("Label15", "Resultate:");
+        row("Label15_2", "Resultate:");
+        for (const char* time : {"Label1", "Label3", "Label20", "Label21"})
+            row(time, "Time: 0,000 s");
+        for (const char* speed : {"Label2", "Label4", "Label18", "Label19"})
+            row(speed, "0,00");
+        for (const char* read : {"Label5", "Label17"})
+            row(read, "Read (MByte/s):");
+        for (const char* write : {"Label6", "Label16"})
+            row(write, "Write (MByte/s):");
+        row("Frame2", "Multi-File Test");
+        row("Command8", "&MultiFile-SpeedTest starten");
+        row("Label23", "Bei diesem Test werden 100 Dateien mit variabler Grösse (10 KByte - "
+                       "4MByte) und variabler Blocklaenge auf den ausgewählten Datenträger "
+                       "geschrieben und gelesen.");
+        row("Label14", "Dateigroesse und BlockSize auswählen");
+        row("Label8", "Schreiben und Lesen (MByte)");
+        row("Combo1", " 128");
+        row("Label13", "BlockSize (KByte)");
+        row("Combo2", " 256");
+        row("Command6", "D", "Default Werte einstellen");
+        row("Frame1", "Verfügbarer Speicher auf dem ausgewählten Datenträger");
+        row("Label9", "Speicher total (Byte)l:");
+        row("Label10", "Frei für aktuellen User (Byte):");
+        row("Label12", "Frei total (Byte):");
+        for (const char* space : {"Label33", "Label11", "Label22"})
+            row(space, "0");
+        row("Command3", "&Abbrechen", "Bricht den Speedtest ab.");
+        row("Command4", "&Beenden");
+        row("cmdProt", "Sa&ve",
+            "Speichert die ermittelten Werte des zuletzt ausgeführten Tests in einer "
+            "Protokolldatei.");
+        row("cmdSnap", "S&creenShot", "Speichert das Ergebnis als PNG-ScreenShot.");
+        row("Command7", "&Protokoll", "Zeigt die Protokolldatei an.");
+        row("Command5", "&Info", "Info");
+    }
+    void textsAtStart()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, text);
+        QFETCH(QString, toolTip);
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Kardelo"));
+        const QWidget* widget = m_window->findChild<QWidget*>(control);
+        QVERIFY(widget);
+        QString shown;
+        if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+            shown = button->text();
+        else
+            shown = label(control);
+        QCOMPARE(shown, text);
+        QCOMPARE(widget->toolTip(), toolTip);
+    }
+
     void startState()
     {
-        using namespace controls;
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("Kardelo"));
-        for (const auto name : {Label2, Label4, Label18, Label19})
-            QCOMPARE(label(name), QStringLiteral("0,00"));
-        for (const auto name : {Label1, Label3, Label20, Label21})
-            QCOMPARE(label(name), QStringLiteral("Time: 0,000 s"));
-        for (const auto name : {Label11, Label22, Label33})
-            QCOMPARE(label(name), QStringLiteral("0"));
-        QCOMPARE(label(Combo1), QStringLiteral(" 128"));
-        QCOMPARE(label(Combo2), QStringLiteral(" 256"));
         QVERIFY(!m_window->ui().cmdProt->isEnabled());
         QVERIFY(!m_window->ui().cmdSnap->isEnabled());
         QVERIFY(m_window->ui().Command1->isEnabled());
@@ -122,7 +182,7 @@ private slots:
 
         m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
         m_window->ui().Command6->click();
-        QCOMPARE(label(Combo1), QStringLiteral(" 128"));
+        QCOMPARE(label(controls::Combo1), QStringLiteral(" 128"));
     }
 
     void rowClickShowsFreeSpaceAndRowColours()

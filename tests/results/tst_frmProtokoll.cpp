@@ -168,6 +168,13 @@ private slots:
         QCOMPARE(viewer.Picture1().geometry(), QRect(0, 458, 798, 17));
         QCOMPARE(viewer.Command1().geometry(), QRect(8, 1, 21, 15));
         QCOMPARE(viewer.Command1().toolTip(), QStringLiteral("Fenster schliessen."));
+        const std::pair<int, const char*> headings[] = {
+            {0, "Name"},           {2, "Write MB/s"},
+            {4, "Read MB/s"},      {6, "TestFile Size(MB)"},
+            {8, "BlockSize (KB)"}, {10, "Capacity (MB)"},
+            {12, "Date Time"}};
+        for (const auto& [column, heading] : headings)
+            QCOMPARE(table.ColumnCaption(column), QString::fromLatin1(heading));
         const QList<int> at790 = {205, 1, 75, 1, 75, 1, 103, 1, 87, 1, 96, 1, 122};
         for (int c = 0; c < 13; ++c)
             QCOMPARE(table.ColumnWidth(c), at790[c]);
