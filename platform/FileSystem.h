@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <optional>
 
+// The seam between the program and the operating system's files. Results are values: an
+// errno (0 for success) where a call has nothing else to say, OpenResult and TransferResult
+// for opens and transfers, std::optional where a figure may be unknown. Exceptions are kept
+// for the program's run-time errors (RuntimeError); see CONTRIBUTING.md.
 namespace kardelo {
 
 // A file descriptor; -1 is the invalid handle that a failed open returns.
