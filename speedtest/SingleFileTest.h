@@ -25,6 +25,8 @@ public:
     SingleFileTest(TestWindow& window, Platform platform);
 
     RunReport run();
+    // Keeps every block's time in the report (a clock reading per block more).
+    void recordBlockTimes(bool record) { m_recordBlockTimes = record; }
 
 private:
     void prepare();
@@ -47,6 +49,7 @@ private:
     std::optional<FolderLock> m_folderLock;
     std::optional<clsTimer> m_timer;
     RunReport m_report;
+    bool m_recordBlockTimes = false;
 };
 
 } // namespace kardelo
