@@ -4,7 +4,7 @@
 #
 #   ./kardelo.sh run                       the program's window
 #   ./kardelo.sh run single /media/anna/STICK [--size MB] [--block KB] [--json]
-#   ./kardelo.sh run multi|drives ...      the command-line front end
+#   ./kardelo.sh run multi|verify|drives ... the command-line front end
 #   ./kardelo.sh test
 #   ./kardelo.sh package                   the Debian package, in build-package/
 set -euo pipefail
@@ -13,8 +13,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # What the program needs at run time is one list, shared with the package's dependencies.
 mapfile -t runtime_packages < <(grep -E '^[a-z0-9]' "$here/packaging/runtime-packages.txt")
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools "${runtime_packages[@]}"
-          jq e2fsprogs util-linux mount dosfstools fusefat pkg-config libfuse3-dev fuse3
-          librsvg2-bin gzip dpkg-dev file desktop-file-utils appstream groff-base)
+          jq e2fsprogs util-linux mount dosfstools fusefat exfatprogs exfat-fuse pkg-config
+          libfuse3-dev fuse3 librsvg2-bin gzip dpkg-dev file desktop-file-utils appstream
+          groff-base)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -509,6 +509,11 @@ void CheckRun::writePhase()
     file.finish();
     meter.stop();
     m_report.writing = PhaseFigures{m_report.bytesWritten, meter.seconds()};
+    // A file the full medium took nothing into holds nothing to check or keep.
+    if (m_report.mediumFull && !m_files.empty() && m_files.back().bytes == 0) {
+        clearTestFileName(m_fs, *m_drive, m_files.back().path);
+        m_files.pop_back();
+    }
     if (m_report.bytesWritten == 0 && !ended()) {
         // Free space the file system could not hand out after all.
         const auto space = m_fs.diskSpace(m_drive->path());

@@ -88,6 +88,35 @@ QString writingEnd(const CheckReport& report)
     return QStringLiteral("vorzeitig");
 }
 
+// The slowest and fastest stretch of each phase: a medium whose write speed collapses once
+// its cache is full shows here.
+QString traceRange(const CheckReport& report)
+{
+    if (report.trace.size() < 2)
+        return {};
+    QStringList phases;
+    const auto range = [&](const QString& name,
+                           std::optional<double> capacity::TracePoint::*figure) {
+        std::optional<double> low, high;
+        for (const capacity::TracePoint& point : report.trace) {
+            if (const auto value = point.*figure) {
+                low = std::min(low.value_or(*value), *value);
+                high = std::max(high.value_or(*value), *value);
+            }
+        }
+        if (low)
+            phases << QStringLiteral("%1 %2 bis %3 MByte/s").arg(name, mbytes(*low), mbytes(*high));
+    };
+    range(QStringLiteral("Schreiben"), &capacity::TracePoint::writeBytesPerSecond);
+    range(QStringLiteral("Lesen"), &capacity::TracePoint::readBytesPerSecond);
+    if (phases.isEmpty())
+        return {};
+    return phases.join(QStringLiteral(", ")) +
+           QStringLiteral(" (%1 Abschnitte zu %2 MByte)")
+               .arg(report.trace.size())
+               .arg(mbytes(static_cast<double>(report.traceInterval)));
+}
+
 QString stateKey(const CheckReport& report, bool interrupted)
 {
     switch (report.outcome) {
@@ -293,6 +322,8 @@ QString verifySummary(const CheckReport& report, const QString& folder, bool kee
             text += line(QStringLiteral("Nutzbare Kapazität:"),
                          bytesAndMBytes(report.usableCapacity()));
         }
+        if (const QString trace = traceRange(report); !trace.isEmpty())
+            text += line(QStringLiteral("Verlauf:"), trace);
         if (report.files > 0) {
             using capacity::CapacityCheck;
             const QString names =

@@ -140,6 +140,9 @@ private slots:
         row("room for part of a unit at the end",
             [](MediumModel& m, CheckSettings&) { m.capacity = 12 * MiB + 1000; },
             {all, 0, 0, 0, {}});
+        row("full exactly where a file ends",
+            [](MediumModel& m, CheckSettings&) { m.capacity = 10 * MiB; },
+            {10 * MiB / Unit, 0, 0, 0, {}});
         row("counterfeit: 4 MiB of flash that wraps",
             [](MediumModel& m, CheckSettings&) { m.wrapBeyond = 4 * MiB; }, {1024, 0, 2048, 0, 0});
         row("counterfeit: flash that wraps off the block and file grid",
@@ -183,6 +186,8 @@ private slots:
         const std::uint64_t written =
             (expected.intact + expected.corrupted + expected.overwritten + expected.empty) * Unit;
         QCOMPARE(report.bytesWritten, written);
+        // Files of 5 MiB; none that the full medium took nothing into.
+        QCOMPARE(report.files, static_cast<std::uint32_t>((written + 5 * MiB - 1) / (5 * MiB)));
         QCOMPARE(report.mediumFull, !settings.sizeLimit);
         QCOMPARE(report.usableCapacity(), expected.firstBad.value_or(written));
         // The observer heard of every unit that is not intact, as it was found.

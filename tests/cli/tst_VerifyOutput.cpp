@@ -181,6 +181,8 @@ private slots:
         const CheckReport report = reportOf([](CheckReport& r) {
             counterfeit(r);
             r.files = 2;
+            r.trace = {{0, 64 * MiB, 25.0 * MiB, 40.0 * MiB},
+                       {64 * MiB, 64 * MiB, 4.5 * MiB, 41.0 * MiB}};
         });
         QCOMPARE(verifySummary(report, "/media/anna/FAKE", false, false),
                  QString::fromUtf8(
@@ -196,6 +198,8 @@ private slots:
                      "Leer:                             0 Byte = 0,00 MByte\n"
                      "Erster Fehler:      bei Byte 0 (0,00 MByte)\n"
                      "Nutzbare Kapazität:               0 Byte = 0,00 MByte\n"
+                     "Verlauf:            Schreiben 4,50 bis 25,00 MByte/s, Lesen 40,00 bis 41,00 "
+                     "MByte/s (2 Abschnitte zu 64,00 MByte)\n"
                      "Prüfdateien:        2 ($_cap0001.$$$ bis $_cap0002.$$$), gelöscht\n"
                      "Dauer:              0:19\n"
                      "Ergebnis: FÄLSCHUNG. Der Datenträger hat weniger Platz, als er angibt: er "
