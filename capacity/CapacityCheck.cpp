@@ -170,6 +170,7 @@ private:
                                    std::uint64_t fileOffset, std::uint64_t global,
                                    std::size_t length);
     void ensureStillThere(std::size_t currentFile, FileHandle currentHandle);
+    void ensureFirstUnitReadable();
     void deleteFiles();
 
     void say(const QString& text);
@@ -496,6 +497,8 @@ void CheckRun::writePhase()
             fillAhead();
             break;
         case WriteEnd::Failed:
+            file.finish();
+            ensureFirstUnitReadable();
             m_report.writeFailed = true;
             say(transferFailureText(m_fs, *m_drive,
                                     {TestKind::SingleFile, Direction::Write, written.error,
@@ -768,6 +771,22 @@ void CheckRun::ensureStillThere(std::size_t currentFile, FileHandle currentHandl
         handle = opened.handle;
     }
     if (!m_fs.readAt(handle, m_probe.data(), UnitSize, m_knownReadable->offset).ok)
+        driveGone();
+}
+
+void CheckRun::ensureFirstUnitReadable()
+{
+    // A write failed. A medium pulled out while the file system still answers fails every
+    // write from then on; if it cannot give back the first unit either, it is gone, and
+    // reading it all back would only count its absence as data loss.
+    const CheckFile& first = m_files.front();
+    if (first.bytes == 0)
+        return;
+    const OpenResult opened = m_fs.openDirect(first.path, OpenMode::ExistingForRead);
+    if (opened.handle == InvalidHandle)
+        driveGone();
+    const ScopedHandle handle(m_fs, opened.handle);
+    if (!m_fs.readAt(handle.get(), m_probe.data(), UnitSize, 0).ok)
         driveGone();
 }
 

@@ -280,9 +280,10 @@ private slots:
         QTest::addColumn<bool>("whileWriting");
         QTest::addColumn<bool>("mountStillAnswers");
         QTest::newRow("gone while writing") << true << false;
+        QTest::newRow("every write fails, the mount still answers") << true << true;
         QTest::newRow("gone while reading") << false << false;
         // A stick pulled out while the file system still answers from memory: every transfer
-        // fails, also where reading went well a moment before.
+        // fails, also where reading (or writing) went well a moment before.
         QTest::newRow("every read fails, the mount still answers") << false << true;
     }
     void aPulledMediumEndsTheCheck()
