@@ -140,6 +140,11 @@ private slots:
         row("room for part of a unit at the end",
             [](MediumModel& m, CheckSettings&) { m.capacity = 12 * MiB + 1000; },
             {all, 0, 0, 0, {}});
+        row("full inside a block",
+            [](MediumModel& m, CheckSettings&) { m.capacity = 12 * MiB - 5000; },
+            {all - 2, 0, 0, 0, {}});
+        row("a file system whose files end at 3 MiB",
+            [](MediumModel& m, CheckSettings&) { m.maxFileSize = 3 * MiB; }, {all, 0, 0, 0, {}});
         row("full exactly where a file ends",
             [](MediumModel& m, CheckSettings&) { m.capacity = 10 * MiB; },
             {10 * MiB / Unit, 0, 0, 0, {}});
@@ -186,8 +191,9 @@ private slots:
         const std::uint64_t written =
             (expected.intact + expected.corrupted + expected.overwritten + expected.empty) * Unit;
         QCOMPARE(report.bytesWritten, written);
-        // Files of 5 MiB; none that the full medium took nothing into.
-        QCOMPARE(report.files, static_cast<std::uint32_t>((written + 5 * MiB - 1) / (5 * MiB)));
+        // As large as the file system allows; none that the full medium took nothing into.
+        const std::uint64_t fileBytes = std::min(settings.maxFileBytes, m_medium->maxFileSize);
+        QCOMPARE(report.files, static_cast<std::uint32_t>((written + fileBytes - 1) / fileBytes));
         QCOMPARE(report.mediumFull, !settings.sizeLimit);
         QCOMPARE(report.usableCapacity(), expected.firstBad.value_or(written));
         // The observer heard of every unit that is not intact, as it was found.

@@ -72,12 +72,15 @@ TransferResult MediumModel::writeAt(FileHandle handle, const std::byte* data, st
         return {false, ENOTCONN, 0};
     if (everythingFails)
         return {false, EIO, 0};
+    if (offset >= maxFileSize)
+        return {false, EFBIG, 0};
     const std::uint64_t growth = offset + count > file.size ? offset + count - file.size : 0;
     const std::uint64_t room = capacity - std::min(capacity, storedBytes());
-    std::size_t allowed = count;
+    std::size_t allowed =
+        static_cast<std::size_t>(std::min<std::uint64_t>(count, maxFileSize - offset));
     if (growth > room)
         allowed = static_cast<std::size_t>(std::min<std::uint64_t>(
-            count, file.size + room > offset ? file.size + room - offset : 0));
+            allowed, file.size + room > offset ? file.size + room - offset : 0));
     if (allowed == 0)
         return {false, fullError, 0};
     // Cache-bypassing writes move whole sectors; the part of a unit that fits is only claimed.

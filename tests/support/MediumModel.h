@@ -39,6 +39,7 @@ public:
 
     std::uint64_t capacity = Unlimited; // beyond it writes fail with fullError (or fall short)
     int fullError = ENOSPC;
+    std::uint64_t maxFileSize = Unlimited; // files end here: writes beyond fail with EFBIG
     // Counterfeit flash of this size: every position reads what was last written at the same
     // position modulo the size.
     std::optional<std::uint64_t> wrapBeyond;
