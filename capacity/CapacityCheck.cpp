@@ -1,5 +1,7 @@
 #include "CapacityCheck.h"
 
+#include "BlockTransfer.h"
+#include "CheckFiles.h"
 #include "CheckMessages.h"
 #include "DriveRoot.h"
 #include "PatternPipeline.h"
@@ -13,7 +15,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
-#include <map>
 #include <random>
 #include <stdexcept>
 
@@ -24,126 +25,14 @@ namespace {
 // Enough buffers that one is being filled or checked while another is on its way to or from
 // the medium, and a third is ready to go.
 constexpr std::size_t Slots = 3;
-// How hard a failing block is taken apart to find its unreadable units: a failing medium may
-// take seconds for every failed read, and the check must end some day.
-constexpr int NarrowingFailures = 32;
-constexpr double NarrowingSeconds = 2.0;
 constexpr std::uint64_t TracePoints = 100;
 constexpr std::uint64_t NoLimit = std::numeric_limits<std::uint64_t>::max();
-
-// The medium takes no more: ENOSPC, the user's quota, or EPERM, which some FUSE file systems
-// (fusefat) answer when they are full.
-bool meansFull(int error)
-{
-    return error == ENOSPC || error == EDQUOT || error == EPERM;
-}
-
-std::uint64_t wholeUnits(std::uint64_t bytes)
-{
-    return bytes / UnitSize * UnitSize;
-}
-
-[[noreturn]] void driveGone()
-{
-    throw RuntimeError(ErrorCode::BadFileNameOrNumber);
-}
 
 std::uint64_t freshRunNumber()
 {
     std::random_device device;
     return (std::uint64_t{device()} << 32) ^ device();
 }
-
-struct CheckFile {
-    std::uint32_t number = 0;
-    QString path;
-    std::uint64_t bytes = 0; // whole units written, or found on the medium
-};
-
-// Where the blocks of the write phase go: files of at most maxFileBytes, one after another.
-class BlockPlan {
-public:
-    BlockPlan(std::uint64_t limit, std::uint64_t maxFileBytes, std::size_t blockBytes)
-        : m_limit(limit), m_maxFile(maxFileBytes), m_block(blockBytes)
-    {}
-
-    std::optional<Stretch> next()
-    {
-        if (m_global >= m_limit)
-            return std::nullopt;
-        if (m_fileOffset >= m_maxFile) {
-            ++m_file;
-            m_fileOffset = 0;
-        }
-        const std::uint64_t size =
-            std::min({std::uint64_t{m_block}, m_maxFile - m_fileOffset, m_limit - m_global});
-        const Stretch stretch{0, static_cast<std::size_t>(size), m_file, m_fileOffset, m_global};
-        m_fileOffset += size;
-        m_global += size;
-        return stretch;
-    }
-
-    // The rest goes into a new file from this position on.
-    void continueInFile(std::uint32_t file, std::uint64_t global)
-    {
-        m_file = file;
-        m_fileOffset = 0;
-        m_global = global;
-    }
-
-private:
-    std::uint64_t m_limit;
-    std::uint64_t m_maxFile;
-    std::size_t m_block;
-    std::uint32_t m_file = 1;
-    std::uint64_t m_fileOffset = 0;
-    std::uint64_t m_global = 0;
-};
-
-// A file being written: flushed and closed when done with, only closed on the way out of an
-// error.
-class OpenFile {
-public:
-    explicit OpenFile(FileSystem& fileSystem) : m_fs(fileSystem) {}
-    ~OpenFile()
-    {
-        if (m_handle != InvalidHandle)
-            m_fs.close(m_handle);
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-
-    void take(std::uint32_t number, FileHandle handle)
-    {
-        m_number = number;
-        m_handle = handle;
-    }
-    void finish()
-    {
-        if (m_handle == InvalidHandle)
-            return;
-        m_fs.flush(m_handle);
-        m_fs.close(m_handle);
-        m_handle = InvalidHandle;
-    }
-    std::uint32_t number() const noexcept { return m_number; }
-    FileHandle handle() const noexcept { return m_handle; }
-
-private:
-    FileSystem& m_fs;
-    std::uint32_t m_number = 0;
-    FileHandle m_handle = InvalidHandle;
-};
-
-enum class WriteEnd { None, Full, FileFull, Failed };
-
-struct BlockWritten {
-    std::uint64_t landed = 0; // whole units
-    WriteEnd end = WriteEnd::None;
-    int error = 0;
-    std::size_t attempted = 0; // the size of the call that failed
-    std::size_t moved = 0;
-};
 
 class CheckRun {
 public:
@@ -160,15 +49,11 @@ public:
 
 private:
     bool prepare();
-    bool clearEarlierFiles();
-    bool discoverFiles();
+    bool planWriting();
+    bool planReading();
     void writePhase();
     bool startFile(std::uint32_t number, OpenFile& file);
-    BlockWritten writeBlock(FileHandle handle, const std::byte* data, const Stretch& stretch);
     void readPhase();
-    std::vector<Stretch> readBlock(FileHandle handle, std::byte* buffer, const CheckFile& file,
-                                   std::uint64_t fileOffset, std::uint64_t global,
-                                   std::size_t length);
     void ensureStillThere(std::size_t currentFile, FileHandle currentHandle);
     void ensureFirstUnitReadable();
     void deleteFiles();
@@ -294,21 +179,13 @@ bool CheckRun::prepare()
     m_folderLock.emplace(m_fs, root);
     if (m_folderLock->heldByAnotherRun())
         return refuse(kardelo::messages::OtherRunActive);
-    return m_settings.readOnly ? discoverFiles() : clearEarlierFiles();
+    return m_settings.readOnly ? planReading() : planWriting();
 }
 
-bool CheckRun::clearEarlierFiles()
+bool CheckRun::planWriting()
 {
-    // The files of an earlier check (kept, or left by a killed run) would take the room this
-    // one is to measure.
-    for (std::uint32_t number = 1;; ++number) {
-        const QString path = m_drive->filePath(CapacityCheck::fileName(number));
-        const NameState state = clearTestFileName(m_fs, *m_drive, path);
-        if (state == NameState::Free)
-            break;
-        if (const auto blocked = blockedNameText(state, path))
-            return refuse(*blocked);
-    }
+    if (const auto blocked = clearEarlierFiles(m_fs, *m_drive))
+        return refuse(*blocked);
     const std::optional<DiskSpace> space = m_fs.diskSpace(m_drive->path());
     if (!space) {
         m_drive->ensureReachable();
@@ -323,51 +200,15 @@ bool CheckRun::clearEarlierFiles()
     return true;
 }
 
-bool CheckRun::discoverFiles()
+bool CheckRun::planReading()
 {
-    std::map<std::uint64_t, std::uint64_t> runVotes;
-    AlignedBuffer first(m_settings.blockBytes);
-    for (std::uint32_t number = 1;; ++number) {
-        const QString path = m_drive->filePath(CapacityCheck::fileName(number));
-        const EntryKind kind = m_drive->entryAt(path);
-        if (kind == EntryKind::None)
-            break;
-        if (kind == EntryKind::Directory)
-            return refuse(kardelo::messages::folderAtTestName(path));
-        if (kind != EntryKind::RegularFile) {
-            say(messages::notACheckFile(path));
-            break;
-        }
-        if (m_fs.isLockedByAnother(path))
-            return refuse(kardelo::messages::OtherRunActive);
-        const OpenResult opened = m_fs.openDirect(path, OpenMode::ExistingForRead);
-        if (opened.handle == InvalidHandle) {
-            if (meansDriveGone(opened.error))
-                driveGone();
-            m_drive->ensureReachable();
-            return refuse(messages::cannotOpenForReading(path, m_fs.errorText(opened.error)));
-        }
-        const ScopedHandle handle(m_fs, opened.handle);
-        const std::uint64_t size = wholeUnits(m_fs.fileSize(handle.get()).value_or(0));
-        // The run number is in every unit's header; a few from each file outvote a damaged
-        // one, so a medium that corrupted the first unit can still be checked.
-        const auto sample = static_cast<std::size_t>(
-            std::min<std::uint64_t>(size, number == 1 ? m_settings.blockBytes : UnitSize));
-        if (sample > 0 && m_fs.readAt(handle.get(), first.data(), sample, 0).ok) {
-            for (std::size_t at = 0; at < sample; at += UnitSize)
-                if (const auto header = readHeader({first.data() + at, UnitSize}))
-                    ++runVotes[header->run];
-        }
-        m_files.push_back({number, path, size});
-    }
-    if (m_files.empty())
-        return refuse(messages::noCheckFiles(m_drive->filePath(CapacityCheck::fileName(1))));
-    if (runVotes.empty())
-        say(messages::NoRunFound);
-    else
-        m_report.run = std::max_element(runVotes.begin(), runVotes.end(), [](auto& a, auto& b) {
-                           return a.second < b.second;
-                       })->first;
+    KeptFiles kept = findKeptFiles(m_fs, *m_drive, m_settings.blockBytes);
+    for (const QString& note : kept.notes)
+        say(note);
+    if (kept.refusal)
+        return refuse(*kept.refusal);
+    m_files = std::move(kept.files);
+    m_report.run = kept.run.value_or(0);
     std::uint64_t found = 0;
     for (const CheckFile& file : m_files)
         found += file.bytes;
@@ -470,7 +311,8 @@ void CheckRun::writePhase()
             if (!startFile(stretch.fileNumber, file))
                 break;
         }
-        const BlockWritten written = writeBlock(file.handle(), pipeline.buffer(job.slot), stretch);
+        const BlockWritten written =
+            writeBlock(m_fs, *m_drive, file.handle(), pipeline.buffer(job.slot), stretch);
         m_files.back().bytes += written.landed;
         m_report.bytesWritten += written.landed;
         meter.blockDone(stretch.globalPosition, written.landed);
@@ -527,7 +369,7 @@ void CheckRun::writePhase()
 
 bool CheckRun::startFile(std::uint32_t number, OpenFile& file)
 {
-    const QString path = m_drive->filePath(CapacityCheck::fileName(number));
+    const QString path = m_drive->filePath(checkFileName(number));
     const NameState state = clearTestFileName(m_fs, *m_drive, path);
     if (const auto blocked = blockedNameText(state, path)) {
         say(*blocked);
@@ -558,46 +400,6 @@ bool CheckRun::startFile(std::uint32_t number, OpenFile& file)
     m_files.push_back({number, path, 0});
     file.take(number, opened.handle);
     return true;
-}
-
-BlockWritten CheckRun::writeBlock(FileHandle handle, const std::byte* data, const Stretch& stretch)
-{
-    BlockWritten result;
-    std::size_t piece = stretch.length;
-    while (result.landed < stretch.length) {
-        const std::size_t done = static_cast<std::size_t>(result.landed);
-        piece = std::min(piece, stretch.length - done);
-        const TransferResult moved =
-            m_fs.writeAt(handle, data + done, piece, stretch.fileOffset + done);
-        if (moved.ok) {
-            result.landed += piece;
-            continue;
-        }
-        // Only whole units count: a partial one cannot be checked, and the next call writes it
-        // again from its start.
-        const std::uint64_t landed = wholeUnits(moved.moved);
-        result.landed += landed;
-        if (moved.error == ShortTransfer && landed > 0)
-            continue; // the next call tells why the medium stopped
-        if (moved.error == ShortTransfer || meansFull(moved.error)) {
-            // A large block that no longer fits may still leave room for smaller ones: the
-            // medium is full only when not even one unit goes on.
-            if (piece <= UnitSize) {
-                result.end = WriteEnd::Full;
-                return result;
-            }
-            piece = std::max<std::size_t>(UnitSize, piece / 2 / UnitSize * UnitSize);
-            continue;
-        }
-        if (meansDriveGone(moved.error) || !m_drive->isReachable())
-            driveGone();
-        result.end = moved.error == EFBIG ? WriteEnd::FileFull : WriteEnd::Failed;
-        result.error = moved.error;
-        result.attempted = piece;
-        result.moved = moved.moved;
-        return result;
-    }
-    return result;
 }
 
 void CheckRun::absorb(PatternJob&& job, std::vector<std::size_t>& freeSlots)
@@ -637,6 +439,7 @@ void CheckRun::readPhase()
     for (std::size_t slot = 0; slot < pipeline.slotCount(); ++slot)
         freeSlots.push_back(slot);
 
+    BlockReader reader(m_fs, *m_drive, m_clock);
     meter.start();
     std::uint64_t global = 0;
     for (std::size_t index = 0; index < m_files.size() && global < total; ++index) {
@@ -676,8 +479,8 @@ void CheckRun::readPhase()
             PatternJob job;
             job.work = PatternWork::Verify;
             job.slot = slot;
-            job.stretches = readBlock(handle.get(), pipeline.buffer(slot), file, offset,
-                                      global + offset, length);
+            job.stretches = reader.read(handle.get(), pipeline.buffer(slot),
+                                        {0, length, file.number, offset, global + offset});
             const bool anyDelivered = std::any_of(job.stretches.begin(), job.stretches.end(),
                                                   [](const Stretch& s) { return s.delivered; });
             if (anyDelivered) {
@@ -700,58 +503,6 @@ void CheckRun::readPhase()
         absorb(pipeline.next(), freeSlots);
     meter.stop();
     m_report.reading = PhaseFigures{meter.bytes(), meter.seconds()};
-}
-
-std::vector<Stretch> CheckRun::readBlock(FileHandle handle, std::byte* buffer,
-                                         const CheckFile& file, std::uint64_t fileOffset,
-                                         std::uint64_t global, std::size_t length)
-{
-    std::vector<Stretch> stretches;
-    int failures = 0;
-    std::int64_t firstFailure = 0;
-    const auto add = [&](std::size_t at, std::size_t bytes, bool delivered) {
-        if (bytes > 0)
-            stretches.push_back({at, bytes, file.number, fileOffset + at, global + at, delivered});
-    };
-    const auto budgetLeft = [&] {
-        const double seconds = m_frequency > 0
-                                   ? static_cast<double>(m_clock.counter() - firstFailure) /
-                                         static_cast<double>(m_frequency)
-                                   : 0.0;
-        return failures < NarrowingFailures && seconds < NarrowingSeconds;
-    };
-    // Reads [at, at + bytes) of the block; a failing range is halved until the units that fail
-    // are found, as far as the budget reaches.
-    const auto readRange = [&](auto& self, std::size_t at, std::size_t bytes) -> void {
-        const TransferResult got = m_fs.readAt(handle, buffer + at, bytes, fileOffset + at);
-        if (got.ok) {
-            add(at, bytes, true);
-            return;
-        }
-        const auto landed = static_cast<std::size_t>(wholeUnits(got.moved));
-        if (landed > 0) {
-            add(at, landed, true);
-            self(self, at + landed, bytes - landed);
-            return;
-        }
-        if (got.error == ShortTransfer) { // the file ends before the data does
-            add(at, bytes, false);
-            return;
-        }
-        if (meansDriveGone(got.error) || !m_drive->isReachable())
-            driveGone();
-        if (failures++ == 0)
-            firstFailure = m_clock.counter();
-        if (bytes <= UnitSize || !budgetLeft()) {
-            add(at, bytes, false);
-            return;
-        }
-        const std::size_t half = bytes / 2 / UnitSize * UnitSize;
-        self(self, at, half);
-        self(self, at + half, bytes - half);
-    };
-    readRange(readRange, 0, length);
-    return stretches;
 }
 
 void CheckRun::ensureStillThere(std::size_t currentFile, FileHandle currentHandle)
@@ -829,7 +580,7 @@ CheckReport CapacityCheck::run(CheckObserver& observer, const std::atomic<bool>&
 
 QString CapacityCheck::fileName(std::uint32_t number)
 {
-    return QStringLiteral("$_cap%1.$$$").arg(number, 4, 10, QLatin1Char('0'));
+    return checkFileName(number);
 }
 
 } // namespace kardelo::capacity
