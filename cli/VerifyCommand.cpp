@@ -183,8 +183,9 @@ void ConsoleCheckObserver::phaseChanged(CheckPhase phase)
 {
     m_phase = phase;
     m_lastTenth = -1;
+    // Each phase keeps its last line on the terminal.
+    finishLine();
     if (phase == CheckPhase::Deleting) {
-        finishLine();
         std::fprintf(m_stream, "%s ...\n", phaseName(phase).toLocal8Bit().constData());
         std::fflush(m_stream);
     }
@@ -295,7 +296,8 @@ int verifyExitStatus(const CheckReport& report, bool interrupted)
 
 QString verifySummary(const CheckReport& report, const QString& folder, bool keep, bool interrupted)
 {
-    QString text = QStringLiteral("Prüfung von %1 (1 MByte = 1.048.576 Byte)\n").arg(folder);
+    QString text = QStringLiteral("Prüfung von %1 (1 MByte = %2 Byte)\n")
+                       .arg(folder, formats::grouped(capacity::BytesPerMByte));
     if (report.outcome != CheckOutcome::Refused) {
         text += line(QStringLiteral("Geschrieben:"),
                      report.readOnly ? QStringLiteral("nichts, nur die vorhandenen Prüfdateien "

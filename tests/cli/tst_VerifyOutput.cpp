@@ -261,13 +261,6 @@ private slots:
                             "1,0,12.500,20.00,6.250,40.00\n"
                             "2,262144,50.000,5.00,6.250,40.00\n"));
     }
-
-    void durations()
-    {
-        QCOMPARE(durationText(0), QStringLiteral("0:00"));
-        QCOMPARE(durationText(59.6), QStringLiteral("1:00"));
-        QCOMPARE(durationText(3725), QStringLiteral("1:02:05"));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_VerifyOutput)

@@ -211,16 +211,6 @@ expect_exit "b: --read-only with nothing kept: exit status 1" 1
 expect "b: says there is nothing to check" \
     '.state == "refused" and (.messages[0] | startswith("Es gibt keine Dateien einer früheren Prüfung"))'
 
-echo "# the summary in German"
-rc=0
-env -u LC_ALL LANG=de_DE.UTF-8 "$cli" verify "$ext4" --size 8 >"$work/c.txt" 2>"$work/c.err" </dev/null || rc=$?
-if [[ $rc -eq 0 && $(tail -1 "$work/c.txt") == "Ergebnis: IN ORDNUNG. Alle 8.388.608 geschriebenen Byte (8,00 MByte) kamen unversehrt zurück." ]] &&
-    grep -q '^Unversehrt: *8.388.608 Byte = 8,00 MByte$' "$work/c.txt"; then
-    ok "c: German summary and verdict"
-else
-    fail "c: German summary (exit $rc): $(cat "$work/c.txt" "$work/c.err")"
-fi
-
 echo "# a speed test while the check runs, then Ctrl+C"
 "$cli" verify "$ext4" --json >"$work/d.json" 2>"$work/d.err" </dev/null &
 bg_pid=$!
