@@ -17,6 +17,7 @@
 #include <limits>
 #include <random>
 #include <stdexcept>
+#include <system_error>
 
 namespace kardelo::capacity {
 
@@ -119,6 +120,9 @@ CheckReport CheckRun::run()
     } catch (const std::bad_alloc&) {
         end(CheckOutcome::Failed);
         say(RuntimeError(ErrorCode::OutOfMemory).message());
+    } catch (const std::system_error& error) { // no helper thread to be had
+        end(CheckOutcome::Failed);
+        say(QString::fromLocal8Bit(error.what()));
     }
     m_report.outcome = m_ended.value_or(CheckOutcome::Completed);
     // A refused check found nothing of its own to delete (a kept check's files stay for the

@@ -91,7 +91,8 @@ struct CheckReport {
     }
 };
 
-// What the check tells while it runs. Every call comes from the thread that runs the check.
+// What the check tells while it runs. Every call comes from the thread that runs the check,
+// and none may throw.
 class CheckObserver {
 public:
     struct Progress {
@@ -104,6 +105,8 @@ public:
     };
 
     virtual ~CheckObserver() = default;
+    // Writing (not in read-only mode), Reading, Deleting, each as it begins; before the first
+    // the check is Preparing (refusals happen there).
     virtual void phaseChanged(CheckPhase) {}
     // After every block.
     virtual void progress(const Progress&) {}
