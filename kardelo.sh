@@ -4,20 +4,20 @@
 #
 #   ./kardelo.sh run                       the program's window
 #   ./kardelo.sh run single /media/anna/STICK [--size MB] [--block KB] [--json]
-#   ./kardelo.sh run multi|drives ...      the command-line front end
+#   ./kardelo.sh run multi|verify|drives ... the command-line front end
 #   ./kardelo.sh test
 #   ./kardelo.sh package                   the Debian package, in build-package/
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # What the program needs at run time is one list, shared with the package's dependencies. Beyond
-# it: dosfstools, fusefat and libfuse3 for the tests' FUSE media; qt6-base-private-dev, as the
+# it: dosfstools, fusefat, exFAT's tools and libfuse3 for the tests' FUSE media; qt6-base-private-dev, as the
 # tests switch Qt's accessibility on in-process the way a running screen reader does; the rest
 # builds and checks the package.
 mapfile -t runtime_packages < <(grep -E '^[a-z0-9]' "$here/packaging/runtime-packages.txt")
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools "${runtime_packages[@]}"
-          jq e2fsprogs util-linux mount dosfstools fusefat pkg-config libfuse3-dev fuse3
-          qt6-base-private-dev
+          jq e2fsprogs util-linux mount dosfstools fusefat exfatprogs exfat-fuse pkg-config
+          libfuse3-dev fuse3 qt6-base-private-dev
           librsvg2-bin gzip dpkg-dev file desktop-file-utils appstream groff-base)
 
 as_root() {

@@ -214,6 +214,19 @@ void fill(std::span<std::byte> block, std::uint64_t run, std::uint32_t fileNumbe
         writeUnit(block.data() + at, run, fileNumber, offset + at);
 }
 
+std::optional<UnitHeader> readHeader(std::span<const std::byte> unit)
+{
+    if (unit.size() != UnitSize)
+        throw std::invalid_argument("a unit has exactly UnitSize bytes");
+    if (load(unit.data()) != MarkerWord)
+        return std::nullopt;
+    const Header found{load(unit.data() + 1 * WordSize), load(unit.data() + 2 * WordSize),
+                       load(unit.data() + 3 * WordSize)};
+    if (found.fileWord >> 32 != 0 || found.check() != load(unit.data() + 4 * WordSize))
+        return std::nullopt;
+    return UnitHeader{found.run, static_cast<std::uint32_t>(found.fileWord), found.offset};
+}
+
 UnitKind classify(std::span<const std::byte> unit, std::uint64_t run, std::uint32_t fileNumber,
                   std::uint64_t offset)
 {

@@ -100,6 +100,17 @@ private:
 void fill(std::span<std::byte> block, std::uint64_t run, std::uint32_t fileNumber,
           std::uint64_t offset);
 
+// Where fill() put a unit, as its header tells, when marker, check value and the zero bytes
+// are right; nothing for a unit that is not one of ours. unit.size() must be UnitSize.
+struct UnitHeader {
+    std::uint64_t run;
+    std::uint32_t fileNumber;
+    std::uint64_t offset;
+
+    friend bool operator==(const UnitHeader&, const UnitHeader&) = default;
+};
+std::optional<UnitHeader> readHeader(std::span<const std::byte> unit);
+
 // Classifies one unit read back from where fill() put the unit (run, fileNumber, offset).
 // unit.size() must be UnitSize.
 UnitKind classify(std::span<const std::byte> unit, std::uint64_t run, std::uint32_t fileNumber,

@@ -2,11 +2,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <optional>
 
 namespace kardelo::cli {
 
-enum class Command { SingleFile, MultiFile, Drives, Log, Help, Version };
+enum class Command { SingleFile, MultiFile, Verify, Drives, Log, Help, Version };
 
 struct Options {
     Command command = Command::Help;
@@ -14,7 +15,12 @@ struct Options {
     QString fileSizeText;  // as the file-size list would show it, " 128"
     QString blockSizeText; // as the block-size list would show it, " 256"
     bool json = false;
-    std::optional<QString> saveName; // --save: the medium's name for the results log
+    std::optional<QString> saveName;  // --save: the medium's name for the results log
+    std::optional<QString> tracePath; // --trace: where the CSV of the throughput goes
+    // verify
+    std::optional<std::int64_t> checkSizeMB; // --size: check this much at most
+    bool keep = false;
+    bool readOnly = false;
 };
 
 struct ParseResult {

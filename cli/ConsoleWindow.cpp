@@ -4,8 +4,6 @@
 
 namespace kardelo::cli {
 
-volatile std::sig_atomic_t ConsoleWindow::interruptRequested = 0;
-
 ConsoleWindow::ConsoleWindow(QString drive, std::FILE* progressStream)
     : m_drive(std::move(drive)), m_stream(progressStream),
       m_terminal(::isatty(::fileno(progressStream)) == 1)
@@ -35,7 +33,7 @@ void ConsoleWindow::showMessage(const QString& text, MessageIcon icon)
 
 void ConsoleWindow::processEvents()
 {
-    if (interruptRequested)
+    if (interruptRequested.load())
         m_state.abortRequested = true;
 }
 

@@ -5,10 +5,14 @@
 #include <QHash>
 #include <QList>
 #include <QString>
-#include <csignal>
+#include <atomic>
 #include <cstdio>
 
 namespace kardelo::cli {
+
+// Set from a signal handler (Ctrl+C, SIGTERM, SIGHUP); a speed test takes it over as an abort
+// request at its next check, the capacity check reads it at its next block.
+inline std::atomic<bool> interruptRequested{false};
 
 // The main window's test-facing side on a terminal: progress captions on stderr (redrawn in
 // place on a terminal), messages as text, label texts kept for the summary.
@@ -35,8 +39,6 @@ public:
     void updateProgress(const ProgressRequest& request) override;
 
     const QList<Message>& messages() const { return m_messages; }
-    // Set from a signal handler; taken over as an abort request at the next check.
-    static volatile std::sig_atomic_t interruptRequested;
     // Ends a progress line still open on the terminal.
     void finishProgressLine();
 

@@ -13,6 +13,7 @@
 #include "SingleFileTest.h"
 #include "TerminationSignals.h"
 #include "Summary.h"
+#include "VerifyCommand.h"
 #include "Version.h"
 
 #include <QCoreApplication>
@@ -135,23 +136,35 @@ int main(int argc, char* argv[])
     if (options.command == cli::Command::Log)
         return cli::listLog(results::logFilePath(), options.json, stdout, stderr);
 
-    setFlagOnTermination(cli::ConsoleWindow::interruptRequested);
+    setFlagOnTermination(cli::interruptRequested);
+    if (options.command == cli::Command::Verify)
+        return cli::runVerify(options, stdout, stderr);
+
     cli::ConsoleWindow window(options.drive, stderr);
     window.setText(controls::Combo1, options.fileSizeText);
     window.setText(controls::Combo2, options.blockSizeText);
 
-    const RunReport report = options.command == cli::Command::SingleFile
-                                 ? SingleFileTest(window, Platform::system()).run()
-                                 : MultiFileTest(window, Platform::system()).run();
+    RunReport report;
+    if (options.command == cli::Command::SingleFile) {
+        SingleFileTest test(window, Platform::system());
+        test.recordBlockTimes(options.tracePath.has_value());
+        report = test.run();
+    } else {
+        report = MultiFileTest(window, Platform::system()).run();
+    }
     window.finishProgressLine();
+    const bool traceWritten =
+        !options.tracePath ||
+        cli::writeTextFile(*options.tracePath, cli::singleTraceCsv(report), stderr);
 
-    const bool interrupted = cli::ConsoleWindow::interruptRequested != 0;
+    const bool interrupted = cli::interruptRequested != 0;
     if (options.json)
         std::fputs(cli::jsonReport(report, window, interrupted).constData(), stdout);
     else
         print(stdout, cli::summaryText(report, window));
 
     if (report.completed)
-        return !options.saveName || saveResult(window, options, report.kind) ? 0 : 1;
+        return (!options.saveName || saveResult(window, options, report.kind)) && traceWritten ? 0
+                                                                                               : 1;
     return interrupted ? 130 : 1;
 }

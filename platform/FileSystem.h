@@ -85,6 +85,14 @@ public:
     virtual OpenResult openFile(const QString& path, FileAccess access) = 0;
     virtual TransferResult write(FileHandle handle, const std::byte* data, std::size_t count) = 0;
     virtual TransferResult read(FileHandle handle, std::byte* data, std::size_t count) = 0;
+    // The same at a given offset, leaving the file position alone: a failed block can be
+    // skipped or retried in parts without losing track of where the next one goes.
+    virtual TransferResult writeAt(FileHandle handle, const std::byte* data, std::size_t count,
+                                   std::uint64_t offset) = 0;
+    virtual TransferResult readAt(FileHandle handle, std::byte* data, std::size_t count,
+                                  std::uint64_t offset) = 0;
+    // The file's length in bytes, or nothing when it cannot be told.
+    virtual std::optional<std::uint64_t> fileSize(FileHandle handle) = 0;
     // Makes written data durable; 0 or errno.
     virtual int flush(FileHandle handle) = 0;
     virtual bool close(FileHandle handle) = 0;

@@ -40,6 +40,18 @@ OpenResult openName(const QString& path, int flags, bool regularOnly)
     return {fd, 0};
 }
 
+// Part of a block: the medium stopped taking or giving data (pulled out, full, failing, the
+// end of the file); which of them the next call would tell, so this one says only what
+// happened.
+TransferResult outcome(ssize_t moved, std::size_t count)
+{
+    if (moved == -1)
+        return {false, errno, 0};
+    if (static_cast<std::size_t>(moved) != count)
+        return {false, ShortTransfer, static_cast<std::size_t>(moved)};
+    return {true, 0, count};
+}
+
 EntryKind kindOf(mode_t mode)
 {
     if (S_ISREG(mode))
@@ -98,13 +110,7 @@ TransferResult PosixFileSystem::write(FileHandle handle, const std::byte* data, 
     do {
         written = ::write(handle, data, count);
     } while (written == -1 && errno == EINTR);
-    if (written == -1)
-        return {false, errno, 0};
-    // Part of a block: the medium stopped taking data (pulled out, full, failing); which of
-    // them the next call would tell, so this one says only what happened.
-    if (static_cast<std::size_t>(written) != count)
-        return {false, ShortTransfer, static_cast<std::size_t>(written)};
-    return {true, 0, count};
+    return outcome(written, count);
 }
 
 TransferResult PosixFileSystem::read(FileHandle handle, std::byte* data, std::size_t count)
@@ -113,11 +119,35 @@ TransferResult PosixFileSystem::read(FileHandle handle, std::byte* data, std::si
     do {
         got = ::read(handle, data, count);
     } while (got == -1 && errno == EINTR);
-    if (got == -1)
-        return {false, errno, 0};
-    if (static_cast<std::size_t>(got) != count)
-        return {false, ShortTransfer, static_cast<std::size_t>(got)};
-    return {true, 0, count};
+    return outcome(got, count);
+}
+
+TransferResult PosixFileSystem::writeAt(FileHandle handle, const std::byte* data, std::size_t count,
+                                        std::uint64_t offset)
+{
+    ssize_t written;
+    do {
+        written = ::pwrite(handle, data, count, static_cast<off_t>(offset));
+    } while (written == -1 && errno == EINTR);
+    return outcome(written, count);
+}
+
+TransferResult PosixFileSystem::readAt(FileHandle handle, std::byte* data, std::size_t count,
+                                       std::uint64_t offset)
+{
+    ssize_t got;
+    do {
+        got = ::pread(handle, data, count, static_cast<off_t>(offset));
+    } while (got == -1 && errno == EINTR);
+    return outcome(got, count);
+}
+
+std::optional<std::uint64_t> PosixFileSystem::fileSize(FileHandle handle)
+{
+    struct stat info {};
+    if (::fstat(handle, &info) != 0 || info.st_size < 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
 }
 
 int PosixFileSystem::flush(FileHandle handle)

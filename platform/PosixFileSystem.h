@@ -13,6 +13,11 @@ public:
     OpenResult openFile(const QString& path, FileAccess access) override;
     TransferResult write(FileHandle handle, const std::byte* data, std::size_t count) override;
     TransferResult read(FileHandle handle, std::byte* data, std::size_t count) override;
+    TransferResult writeAt(FileHandle handle, const std::byte* data, std::size_t count,
+                           std::uint64_t offset) override;
+    TransferResult readAt(FileHandle handle, std::byte* data, std::size_t count,
+                          std::uint64_t offset) override;
+    std::optional<std::uint64_t> fileSize(FileHandle handle) override;
     int flush(FileHandle handle) override;
     bool close(FileHandle handle) override;
     std::optional<FileIdentity> identity(FileHandle handle) override;

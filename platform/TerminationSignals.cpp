@@ -1,6 +1,7 @@
 #include "TerminationSignals.h"
 
 #include <QSocketNotifier>
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,13 +9,15 @@ namespace kardelo {
 
 namespace {
 
-volatile std::sig_atomic_t* g_flag = nullptr;
+// Lock-free, so a signal handler may set it.
+static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<bool>* g_flag = nullptr;
 int g_pipeWriter = -1;
 
 void setFlag(int)
 {
     if (g_flag)
-        *g_flag = 1;
+        g_flag->store(true);
 }
 
 // Async-signal-safe: one byte into the pipe wakes the event loop.
@@ -36,7 +39,7 @@ void handleTermination(void (*handler)(int), int flags)
 
 } // namespace
 
-void setFlagOnTermination(volatile std::sig_atomic_t& flag)
+void setFlagOnTermination(std::atomic<bool>& flag)
 {
     g_flag = &flag;
     // No SA_RESTART: a blocking call returns with EINTR, so the flag is seen at once.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QObject>
-#include <csignal>
+#include <atomic>
 #include <memory>
 
 class QSocketNotifier;
@@ -13,7 +13,7 @@ namespace kardelo {
 // the medium.
 
 // For a program without an event loop: the signals set flag, which the running test reads.
-void setFlagOnTermination(volatile std::sig_atomic_t& flag);
+void setFlagOnTermination(std::atomic<bool>& flag);
 
 // For a program with an event loop: the signals arrive as requested() on the loop, where the
 // program can close its window as a user would. Only one may exist at a time.

@@ -117,6 +117,15 @@ bool SingleFileTest::transferPhase(Direction direction)
     // The interval starts after the open and holds every block's message handling, transfer
     // and progress drawing, but not the flush and close.
     m_timer->ResetTimer();
+    std::vector<double>& blockTimes =
+        writing ? m_report.writeBlockMilliseconds : m_report.readBlockMilliseconds;
+    std::int64_t ticksPerSecond = 0;
+    std::int64_t blockStart = 0;
+    if (m_recordBlockTimes) {
+        m_platform.clock.frequency(ticksPerSecond);
+        blockStart = m_platform.clock.counter();
+        blockTimes.reserve(static_cast<std::size_t>(m_blockCount));
+    }
     for (std::int32_t block = 1; block <= m_blockCount; ++block) {
         m_window.processEvents();
         if (m_state.abortRequested)
@@ -135,6 +144,12 @@ bool SingleFileTest::transferPhase(Direction direction)
         }
         ++movedBlocks;
         m_window.updateProgress({block, 1, m_blockCount, caption, true});
+        if (m_recordBlockTimes && ticksPerSecond > 0) {
+            const std::int64_t blockEnd = m_platform.clock.counter();
+            blockTimes.push_back(static_cast<double>(blockEnd - blockStart) * 1000.0 /
+                                 static_cast<double>(ticksPerSecond));
+            blockStart = blockEnd;
+        }
     }
     m_timer->StopTimer();
     closeIfOpen(files, handle);

@@ -24,6 +24,9 @@ public:
 
     SingleFileTest(TestWindow& window, Platform platform);
 
+    // Keeps every block's time in the report (a clock reading per block more).
+    void recordBlockTimes(bool record) { m_recordBlockTimes = record; }
+
 private:
     void prepare() override;
     bool measure() override;
@@ -36,6 +39,7 @@ private:
     AlignedBuffer m_buffer;
     std::int32_t m_blockCount = 0;
     std::optional<clsTimer> m_timer;
+    bool m_recordBlockTimes = false;
 };
 
 } // namespace kardelo

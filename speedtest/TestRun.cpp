@@ -93,15 +93,11 @@ void closeIfOpen(FileSystem& fileSystem, FileHandle& handle)
     basFileAPI::FlushAndClose(fileSystem, open);
 }
 
-namespace {
-// Errors that say the device behind the file system is gone rather than that one request
-// failed.
 bool meansDriveGone(int error)
 {
     return error == ENOTCONN || error == ENODEV || error == ENXIO || error == ESTALE ||
            error == ENOMEDIUM;
 }
-} // namespace
 
 std::optional<QString> openFailureText(const DriveRoot& drive, int error)
 {

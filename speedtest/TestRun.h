@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <exception>
 #include <optional>
+#include <vector>
 
 // Pieces both speed tests share.
 namespace kardelo {
@@ -39,6 +40,10 @@ struct RunReport {
     double readMBps = 0;
     double writeBytesPerSecond = 0; // the same figures unrounded, in bytes
     double readBytesPerSecond = 0;
+    // Single-file test, when asked for: each block's milliseconds, from the end of the block
+    // before it (or the start of the phase) to its own end, so they add up to the phase.
+    std::vector<double> writeBlockMilliseconds;
+    std::vector<double> readBlockMilliseconds;
 };
 
 // Runs a test from its first checked step to its normal end. A false result (one of the test's
@@ -82,6 +87,10 @@ double divide(double dividend, double divisor);
 // Closes a test handle if it is open and marks it closed, so no later close can hit a
 // descriptor number the system has handed out again.
 void closeIfOpen(FileSystem& fileSystem, FileHandle& handle);
+
+// Errors that say the device behind the file system is gone rather than that one request
+// failed.
+bool meansDriveGone(int error);
 
 // What to tell the user when a cache-bypassing open for writing failed with error; nothing
 // when the open was interrupted by an abort request. Throws the drive-access error when the

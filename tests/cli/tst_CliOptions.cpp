@@ -55,6 +55,23 @@ private slots:
         QVERIFY(parseArguments({"single", "/", "--size", "4", "--block", "4096"}).options);
     }
 
+    void verifyAndTraces()
+    {
+        const QString csv = m_dir.filePath("trace.csv");
+        const ParseResult verify = parseArguments(
+            {"verify", m_dir.path(), "--size", "64", "--keep", "--read-only", "--trace", csv});
+        QVERIFY2(verify.options, qPrintable(verify.error));
+        QCOMPARE(verify.options->command, Command::Verify);
+        QCOMPARE(verify.options->checkSizeMB, std::optional<std::int64_t>(64));
+        QVERIFY(verify.options->keep && verify.options->readOnly && !verify.options->json);
+        QCOMPARE(verify.options->tracePath, std::optional<QString>(csv));
+        const ParseResult plain = parseArguments({"verify", m_dir.path()});
+        QCOMPARE(plain.options->checkSizeMB, std::nullopt);
+        QVERIFY(!plain.options->keep && !plain.options->readOnly);
+        const ParseResult single = parseArguments({"single", m_dir.path(), "--trace", csv});
+        QCOMPARE(single.options->tracePath, std::optional<QString>(csv));
+    }
+
     void refusedArguments_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -71,6 +88,21 @@ private slots:
         QTest::newRow("path for drives") << QStringList{"drives", "/"} << "";
         QTest::newRow("save without name") << QStringList{"multi", "/", "--save"} << "";
         QTest::newRow("other options for log") << QStringList{"log", "--all"} << "";
+        QTest::newRow("block for verify") << QStringList{"verify", "/", "--block", "64"}
+                                          << "--block gilt nur für den Test single.";
+        QTest::newRow("keep for single")
+            << QStringList{"single", "/", "--keep"} << "--keep gilt nur für verify.";
+        QTest::newRow("save for verify")
+            << QStringList{"verify", "/", "--save", "x"} << "--save gilt nur für single und multi.";
+        QTest::newRow("trace for multi") << QStringList{"multi", "/", "--trace", file}
+                                         << "--trace gilt nur für single und verify.";
+        QTest::newRow("trace into a folder")
+            << QStringList{"verify", "/", "--trace", m_dir.path()}
+            << "--trace braucht eine Datei, " + m_dir.path() + " ist ein Ordner.";
+        QTest::newRow("trace in no folder")
+            << QStringList{"verify", "/", "--trace", m_dir.filePath("gone/t.csv")}
+            << "Den Ordner für --trace (" + m_dir.filePath("gone") + ") gibt es nicht.";
+        QTest::newRow("verify size zero") << QStringList{"verify", "/", "--size", "0"} << "";
         QTest::newRow("path is a file") << QStringList{"single", file}
                                         << QStringLiteral("Der PFAD %1 ist kein Ordner.").arg(file);
     }

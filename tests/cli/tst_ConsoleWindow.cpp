@@ -95,9 +95,9 @@ private slots:
         ConsoleWindow window(QString(), stream.file.get());
         window.processEvents();
         QVERIFY(!window.testState().abortRequested);
-        ConsoleWindow::interruptRequested = 1;
+        interruptRequested = true;
         window.processEvents();
-        ConsoleWindow::interruptRequested = 0;
+        interruptRequested = false;
         QVERIFY(window.testState().abortRequested);
     }
 

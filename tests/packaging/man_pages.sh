@@ -29,7 +29,7 @@ usage=$("$1" --help)
 # Commands from the usage lines ("  kardelo-cli single PFAD ..."), options wherever they appear.
 mapfile -t names < <({
     sed -n 's/^ *kardelo-cli \([a-z]\+\).*/\1/p' <<<"$usage"
-    grep -oE -- '(^|[^a-z-])--?[a-z]+' <<<"$usage" | grep -oE -- '--?[a-z]+'
+    grep -oE -- '(^|[^a-z-])--?[a-z]+(-[a-z]+)*' <<<"$usage" | grep -oE -- '--?[a-z]+(-[a-z]+)*'
 } | sort -u)
 ((${#names[@]} >= 6)) || { echo "FAIL found only ${#names[@]} names in the usage text"; exit 1; }
 missing=()
