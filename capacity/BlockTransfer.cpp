@@ -88,8 +88,7 @@ BlockWritten writeBlock(FileSystem& fileSystem, const DriveRoot& drive, FileHand
 BlockReader::BlockReader(FileSystem& fileSystem, const DriveRoot& drive, Clock& clock)
     : m_fs(fileSystem), m_drive(drive), m_clock(clock)
 {
-    if (!m_clock.frequency(m_frequency))
-        m_frequency = 0;
+    m_frequency = m_clock.frequency().value_or(0);
 }
 
 std::vector<Stretch> BlockReader::read(FileHandle handle, std::byte* buffer, const Stretch& block)

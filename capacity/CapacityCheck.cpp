@@ -42,8 +42,7 @@ public:
         : m_fs(fileSystem), m_clock(clock), m_settings(settings), m_observer(observer),
           m_abort(abortRequested), m_probe(UnitSize)
     {
-        if (!m_clock.frequency(m_frequency))
-            m_frequency = 0;
+        m_frequency = m_clock.frequency().value_or(0);
     }
 
     CheckReport run();

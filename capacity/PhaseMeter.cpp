@@ -10,8 +10,7 @@ PhaseMeter::PhaseMeter(Clock& clock, std::uint64_t interval, IntervalDone interv
     : m_clock(clock), m_interval(interval > 0 ? interval : 1),
       m_intervalDone(std::move(intervalDone))
 {
-    if (!m_clock.frequency(m_frequency))
-        m_frequency = 0;
+    m_frequency = m_clock.frequency().value_or(0);
 }
 
 void PhaseMeter::start()

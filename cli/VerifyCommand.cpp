@@ -2,6 +2,7 @@
 
 #include "CapacityCheck.h"
 #include "Clock.h"
+#include "ConsoleWindow.h"
 #include "Formats.h"
 #include "PosixFileSystem.h"
 

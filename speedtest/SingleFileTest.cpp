@@ -122,7 +122,7 @@ bool SingleFileTest::transferPhase(Direction direction)
     std::int64_t ticksPerSecond = 0;
     std::int64_t blockStart = 0;
     if (m_recordBlockTimes) {
-        m_platform.clock.frequency(ticksPerSecond);
+        ticksPerSecond = m_platform.clock.frequency().value_or(0);
         blockStart = m_platform.clock.counter();
         blockTimes.reserve(static_cast<std::size_t>(m_blockCount));
     }

@@ -17,11 +17,7 @@ namespace kardelo::testing {
 // take, so throughput figures come out exactly.
 class ManualClock : public Clock {
 public:
-    bool frequency(std::int64_t& ticksPerSecond) override
-    {
-        ticksPerSecond = 1'000'000'000;
-        return true;
-    }
+    std::optional<std::int64_t> frequency() override { return 1'000'000'000; }
     std::int64_t counter() override { return m_now; }
     void advance(double seconds) { m_now += static_cast<std::int64_t>(seconds * 1e9 + 0.5); }
 
