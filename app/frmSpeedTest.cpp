@@ -2,8 +2,10 @@
 
 #include "AbortRequest.h"
 #include "AccessibleFrame.h"
+#include "CapacityChecks.h"
 #include "ControlNames.h"
 #include "DesktopSetup.h"
+#include "DriveRowMenu.h"
 #include "EventLog.h"
 #include "FreeSpaceUpdate.h"
 #include "ListView.h"
@@ -80,6 +82,19 @@ void frmSpeedTest::startUp()
         results::prot_dump(m_environment.platform.fileSystem, m_environment.programFolder);
     });
     ignoreErrors([&] { loadDriveList(); });
+
+    m_capacityChecks = new capacity::CapacityChecks(*this, [this] {
+        return capacity::CapacityWindowEnvironment{
+            m_environment.platform.fileSystem, m_environment.platform.clock, m_environment.dialogs,
+            programFolder(), m_environment.capacityCheck};
+    });
+    connect(m_capacityChecks, &capacity::CapacityChecks::allEnded, this, [this] {
+        if (m_closeAfterChecks && !m_testRunning)
+            close();
+    });
+    m_driveMenu = new DriveRowMenu(*m_ui->ListView1);
+    m_driveMenu->addEntry(capacity::CheckMenuEntry,
+                          [this](const QString& drive) { openCapacityCheck(drive); });
 
     connect(m_ui->Command1, &QPushButton::clicked, this, [this] { runTest(true); });
     connect(m_ui->Command8, &QPushButton::clicked, this, [this] { runTest(false); });
@@ -176,6 +191,18 @@ void frmSpeedTest::showLog()
     });
 }
 
+void frmSpeedTest::openCapacityCheck(const QString& drive)
+{
+    const auto row =
+        std::find_if(m_drives.begin(), m_drives.end(),
+                     [&](const DriveListEntry& entry) { return entry.rootPath == drive; });
+    if (row == m_drives.end() || !isStillMounted(*row)) {
+        showMessage(messages::DriveAccess, MessageIcon::Warning);
+        return;
+    }
+    m_capacityChecks->open(*row);
+}
+
 QString frmSpeedTest::programFolder() const
 {
     return m_environment.programFolder.isEmpty() ? results::programFolder()
@@ -234,11 +261,15 @@ void frmSpeedTest::requestClose(bool fromTitleBar)
 void frmSpeedTest::closeEvent(QCloseEvent* event)
 {
     // Closing from the title bar (or Alt+F4) asks a running test to stop; so does any close
-    // while a test runs, which then waits for the test's end-of-test path.
+    // while a test runs, which then waits for the test's end-of-test path. Every capacity check
+    // is stopped as Ctrl+C stops the console's, and waited for until it has cleared the medium.
     if (event->spontaneous() || m_testRunning)
         m_state.abortRequested = true;
-    if (m_testRunning) {
-        m_closeAfterTest = true;
+    const bool checksRunning = m_capacityChecks->anyRunning();
+    m_capacityChecks->stopAll();
+    if (m_testRunning || checksRunning) {
+        m_closeAfterTest = m_testRunning;
+        m_closeAfterChecks = checksRunning;
         event->ignore();
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CapacityWindow.h"
 #include "Dialogs.h"
 #include "DriveList.h"
 #include "ICustomDraw.h"
@@ -20,6 +21,11 @@ class frmSpeedTest;
 
 namespace kardelo {
 
+class DriveRowMenu;
+namespace capacity {
+class CapacityChecks;
+}
+
 // What the main window takes from the machine; tests hand in a temporary folder as the drive.
 struct MainWindowEnvironment {
     Platform platform = Platform::system();
@@ -35,6 +41,8 @@ struct MainWindowEnvironment {
     // for the user's attention (QApplication::alert, unless given here).
     std::chrono::milliseconds attentionAfter = std::chrono::seconds(5);
     std::function<void(QWidget&)> askForAttention;
+    // What every capacity check started from the drive list's menu starts from.
+    capacity::CheckSettings capacityCheck = capacity::windowCheckSettings();
 };
 
 // The main window: the drive list, both speed tests with their settings and results, the
@@ -71,6 +79,9 @@ public:
     // The figures of the last run, for benchmarks that compare the window with the console.
     const RunReport& lastReport() const { return m_lastReport; }
     Ui::frmSpeedTest& ui() { return *m_ui; }
+    // The capacity checks opened from the drive list's menu.
+    capacity::CapacityChecks& capacityChecks() { return *m_capacityChecks; }
+    DriveRowMenu& driveMenu() { return *m_driveMenu; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,6 +96,7 @@ private:
     void saveResult();
     void exportScreenshot();
     void showLog();
+    void openCapacityCheck(const QString& drive);
     QString programFolder() const;
     Dialogs& dialogs();
     void requestClose(bool fromTitleBar);
@@ -101,6 +113,9 @@ private:
     bool m_busy = false;
     bool m_testRunning = false;
     bool m_closeAfterTest = false;
+    bool m_closeAfterChecks = false;
+    DriveRowMenu* m_driveMenu = nullptr;                  // owned by the drive list
+    capacity::CapacityChecks* m_capacityChecks = nullptr; // owned by the window
     bool m_shutDown = false;
 };
 

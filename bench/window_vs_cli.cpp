@@ -78,6 +78,7 @@ int main(int argc, char* argv[])
         {
             std::fprintf(stderr, "message: %s\n", qPrintable(text));
         }
+        bool question(const QString&) override { return false; }
         QString askText(const QString&, const QString&, const QString&) override { return {}; }
     } dialogs;
     environment.dialogs = &dialogs;

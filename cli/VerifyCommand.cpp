@@ -1,6 +1,7 @@
 #include "VerifyCommand.h"
 
 #include "CapacityCheck.h"
+#include "CheckSummary.h"
 #include "Clock.h"
 #include "ConsoleWindow.h"
 #include "Formats.h"
@@ -23,26 +24,6 @@ namespace {
 
 constexpr std::size_t MaxRegionsInJson = 10000;
 
-QString mbytes(double bytes)
-{
-    return formats::fixed(bytes / capacity::BytesPerMByte, 2);
-}
-
-QString phaseName(CheckPhase phase)
-{
-    switch (phase) {
-    case CheckPhase::Preparing:
-        return QStringLiteral("Vorbereiten");
-    case CheckPhase::Writing:
-        return QStringLiteral("Schreiben");
-    case CheckPhase::Reading:
-        return QStringLiteral("Lesen");
-    case CheckPhase::Deleting:
-        return QStringLiteral("Löschen der Prüfdateien");
-    }
-    return {};
-}
-
 QString kindKey(UnitKind kind)
 {
     switch (kind) {
@@ -56,66 +37,6 @@ QString kindKey(UnitKind kind)
         return QStringLiteral("empty");
     }
     return {};
-}
-
-QString bytesAndMBytes(std::uint64_t bytes)
-{
-    const auto value = static_cast<double>(bytes);
-    return QStringLiteral("%1 Byte = %2 MByte").arg(formats::grouped(value), 15).arg(mbytes(value));
-}
-
-QString line(const QString& label, const QString& value)
-{
-    return label.leftJustified(20) + value + QLatin1Char('\n');
-}
-
-QString phaseLine(const std::optional<capacity::PhaseFigures>& figures)
-{
-    if (!figures)
-        return QStringLiteral("keine Angabe (nicht beendet)");
-    return bytesAndMBytes(figures->bytes) + QStringLiteral(" in %1 s: %2 MByte/s")
-                                                .arg(formats::fixed(figures->seconds, 2),
-                                                     formats::fixed(figures->mbytesPerSecond(), 2));
-}
-
-QString writingEnd(const CheckReport& report)
-{
-    if (report.mediumFull)
-        return QStringLiteral("Datenträger voll");
-    if (report.writeFailed)
-        return QStringLiteral("mit einem Fehler");
-    if (report.reading && report.outcome != CheckOutcome::Failed)
-        return QStringLiteral("gewünschte Menge geschrieben");
-    return QStringLiteral("vorzeitig");
-}
-
-// The slowest and fastest stretch of each phase: a medium whose write speed collapses once
-// its cache is full shows here.
-QString traceRange(const CheckReport& report)
-{
-    if (report.trace.size() < 2)
-        return {};
-    QStringList phases;
-    const auto range = [&](const QString& name,
-                           std::optional<double> capacity::TracePoint::*figure) {
-        std::optional<double> low, high;
-        for (const capacity::TracePoint& point : report.trace) {
-            if (const auto value = point.*figure) {
-                low = std::min(low.value_or(*value), *value);
-                high = std::max(high.value_or(*value), *value);
-            }
-        }
-        if (low)
-            phases << QStringLiteral("%1 %2 bis %3 MByte/s").arg(name, mbytes(*low), mbytes(*high));
-    };
-    range(QStringLiteral("Schreiben"), &capacity::TracePoint::writeBytesPerSecond);
-    range(QStringLiteral("Lesen"), &capacity::TracePoint::readBytesPerSecond);
-    if (phases.isEmpty())
-        return {};
-    return phases.join(QStringLiteral(", ")) +
-           QStringLiteral(" (%1 Abschnitte zu %2 MByte)")
-               .arg(report.trace.size())
-               .arg(mbytes(static_cast<double>(report.traceInterval)));
 }
 
 QString stateKey(const CheckReport& report, bool interrupted)
@@ -152,34 +73,6 @@ ConsoleCheckObserver::ConsoleCheckObserver(std::FILE* stream)
     : m_stream(stream), m_terminal(::isatty(::fileno(stream)) == 1)
 {}
 
-QString durationText(double seconds)
-{
-    const auto total = static_cast<long long>(seconds < 0 ? 0 : seconds + 0.5);
-    const long long hours = total / 3600;
-    const long long minutes = total / 60 % 60;
-    const long long rest = total % 60;
-    if (hours > 0)
-        return QStringLiteral("%1:%2:%3")
-            .arg(hours)
-            .arg(minutes, 2, 10, QLatin1Char('0'))
-            .arg(rest, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1:%2").arg(minutes).arg(rest, 2, 10, QLatin1Char('0'));
-}
-
-QString ConsoleCheckObserver::progressText(const Progress& progress)
-{
-    const int percent = progress.bytesTotal > 0
-                            ? static_cast<int>(progress.bytesDone * 100 / progress.bytesTotal)
-                            : 0;
-    QString text = QStringLiteral("%1: %2 %  %3 MByte/s  seit %4")
-                       .arg(phaseName(progress.phase))
-                       .arg(percent)
-                       .arg(mbytes(progress.bytesPerSecond), durationText(progress.elapsedSeconds));
-    if (progress.secondsLeft)
-        text += QStringLiteral(", noch etwa ") + durationText(*progress.secondsLeft);
-    return text;
-}
-
 void ConsoleCheckObserver::phaseChanged(CheckPhase phase)
 {
     m_phase = phase;
@@ -187,7 +80,7 @@ void ConsoleCheckObserver::phaseChanged(CheckPhase phase)
     // Each phase keeps its last line on the terminal.
     finishLine();
     if (phase == CheckPhase::Deleting) {
-        std::fprintf(m_stream, "%s ...\n", phaseName(phase).toLocal8Bit().constData());
+        std::fprintf(m_stream, "%s ...\n", capacity::phaseName(phase).toLocal8Bit().constData());
         std::fflush(m_stream);
     }
 }
@@ -198,7 +91,7 @@ void ConsoleCheckObserver::progress(const Progress& progress)
     const int tenth = progress.bytesTotal > 0
                           ? static_cast<int>(progress.bytesDone * 10 / progress.bytesTotal)
                           : 0;
-    const QByteArray text = progressText(progress).toLocal8Bit();
+    const QByteArray text = capacity::checkProgressText(progress).toLocal8Bit();
     if (m_terminal) {
         // A few redraws a second are enough to read; a fast medium finishes hundreds of blocks.
         const bool done = progress.bytesDone >= progress.bytesTotal;
@@ -232,118 +125,19 @@ void ConsoleCheckObserver::finishLine()
     m_lineOpen = false;
 }
 
-QString verdictText(const CheckReport& report, bool interrupted)
-{
-    const QString prefix = QStringLiteral("Ergebnis: ");
-    if (report.outcome == CheckOutcome::Refused)
-        return prefix + QStringLiteral("NICHT DURCHGEFÜHRT. ") + report.messages.value(0);
-    if (report.outcome == CheckOutcome::DriveGone)
-        return prefix + QStringLiteral("NICHT BEENDET. Auf das Laufwerk konnte nicht "
-                                       "zugegriffen werden!");
-    const bool stoppedEarly = report.outcome == CheckOutcome::Aborted;
-    const QString early = stoppedEarly ? QStringLiteral(" (Prüfung abgebrochen)") : QString();
-    const auto checked = static_cast<double>(report.checkedBytes());
-    const auto intact = static_cast<double>(report.tally.bytes(UnitKind::Intact));
-    if (report.reading && report.tally.units(UnitKind::Overwritten) > 0)
-        return prefix + QStringLiteral("FÄLSCHUNG%1. Der Datenträger hat weniger Platz, als er "
-                                       "angibt: er gibt an Stelle älterer Daten später "
-                                       "geschriebene zurück. Nur %2 von %3 Byte kamen "
-                                       "unversehrt zurück.")
-                            .arg(early, formats::grouped(intact), formats::grouped(checked));
-    if (report.reading && report.badBytes() > 0)
-        return prefix + QStringLiteral("DATENVERLUST%1. %2 von %3 Byte kamen nicht unversehrt "
-                                       "zurück, der erste Fehler liegt bei Byte %4.")
-                            .arg(early, formats::grouped(static_cast<double>(report.badBytes())),
-                                 formats::grouped(checked),
-                                 formats::grouped(static_cast<double>(
-                                     report.tally.firstBadPosition().value_or(0))));
-    if (stoppedEarly)
-        return prefix +
-               (checked > 0
-                    ? QStringLiteral("ABGEBROCHEN%1. Die %2 bis dahin zurückgelesenen Byte sind "
-                                     "unversehrt; der Rest ist nicht geprüft.")
-                          .arg(interrupted ? QStringLiteral(" mit Strg+C") : QString(),
-                               formats::grouped(checked))
-                    : QStringLiteral("ABGEBROCHEN%1, bevor etwas zurückgelesen wurde: nichts ist "
-                                     "geprüft.")
-                          .arg(interrupted ? QStringLiteral(" mit Strg+C") : QString()));
-    if (report.outcome == CheckOutcome::Failed || report.writeFailed) {
-        QString reason = report.messages.value(0).trimmed();
-        if (!reason.isEmpty() && !QStringLiteral(".!?").contains(reason.back()))
-            reason += QLatin1Char('.');
-        return prefix + QStringLiteral("NICHT BEENDET. ") + reason +
-               (checked > 0 ? QStringLiteral(" Die %1 zurückgelesenen Byte sind unversehrt.")
-                                  .arg(formats::grouped(checked))
-                            : QStringLiteral(" Nichts ist geprüft."));
-    }
-    if (report.readOnly)
-        return prefix + QStringLiteral("IN ORDNUNG. Alle %1 Byte der Prüfdateien sind unversehrt.")
-                            .arg(formats::grouped(checked));
-    return prefix + QStringLiteral("IN ORDNUNG. Alle %1 geschriebenen Byte (%2 MByte) kamen "
-                                   "unversehrt zurück.")
-                        .arg(formats::grouped(checked), mbytes(checked));
-}
-
 int verifyExitStatus(const CheckReport& report, bool interrupted)
 {
     if (interrupted)
         return 130;
-    if (report.outcome == CheckOutcome::Refused || report.outcome == CheckOutcome::DriveGone)
-        return 1;
-    if (report.reading && report.badBytes() > 0)
+    switch (capacity::verdictOf(report)) {
+    case capacity::Verdict::AllIntact:
+        return 0;
+    case capacity::Verdict::DataLost:
         return 3;
-    return report.outcome == CheckOutcome::Completed && !report.writeFailed ? 0 : 1;
-}
-
-QString verifySummary(const CheckReport& report, const QString& folder, bool keep, bool interrupted)
-{
-    QString text = QStringLiteral("Prüfung von %1 (1 MByte = %2 Byte)\n")
-                       .arg(folder, formats::grouped(capacity::BytesPerMByte));
-    if (report.outcome != CheckOutcome::Refused) {
-        text += line(QStringLiteral("Geschrieben:"),
-                     report.readOnly ? QStringLiteral("nichts, nur die vorhandenen Prüfdateien "
-                                                      "gelesen")
-                                     : phaseLine(report.writing));
-        if (!report.readOnly && report.writing)
-            text += line(QStringLiteral("Schreiben endete:"), writingEnd(report));
-        text += line(QStringLiteral("Gelesen:"), phaseLine(report.reading));
-        if (report.reading) {
-            const auto& tally = report.tally;
-            text +=
-                line(QStringLiteral("Unversehrt:"), bytesAndMBytes(tally.bytes(UnitKind::Intact)));
-            text += line(QStringLiteral("Beschädigt:"),
-                         bytesAndMBytes(tally.bytes(UnitKind::Corrupted)));
-            text += line(QStringLiteral("Überschrieben:"),
-                         bytesAndMBytes(tally.bytes(UnitKind::Overwritten)));
-            text += line(QStringLiteral("Leer:"), bytesAndMBytes(tally.bytes(UnitKind::Empty)));
-            const auto firstBad = tally.firstBadPosition();
-            text += line(QStringLiteral("Erster Fehler:"),
-                         firstBad ? QStringLiteral("bei Byte %1 (%2 MByte)")
-                                        .arg(formats::grouped(static_cast<double>(*firstBad)),
-                                             mbytes(static_cast<double>(*firstBad)))
-                                  : QStringLiteral("keiner"));
-            text += line(QStringLiteral("Nutzbare Kapazität:"),
-                         bytesAndMBytes(report.usableCapacity()));
-        }
-        if (const QString trace = traceRange(report); !trace.isEmpty())
-            text += line(QStringLiteral("Verlauf:"), trace);
-        if (report.files > 0) {
-            using capacity::CapacityCheck;
-            const QString names =
-                report.files == 1
-                    ? CapacityCheck::fileName(1)
-                    : QStringLiteral("%1 bis %2")
-                          .arg(CapacityCheck::fileName(1), CapacityCheck::fileName(report.files));
-            text += line(QStringLiteral("Prüfdateien:"),
-                         QStringLiteral("%1 (%2), %3")
-                             .arg(report.files)
-                             .arg(names, keep || report.outcome == CheckOutcome::DriveGone
-                                             ? QStringLiteral("auf dem Datenträger geblieben")
-                                             : QStringLiteral("gelöscht")));
-        }
-        text += line(QStringLiteral("Dauer:"), durationText(report.elapsedSeconds));
+    case capacity::Verdict::Unfinished:
+        break;
     }
-    return text + verdictText(report, interrupted) + QLatin1Char('\n');
+    return 1;
 }
 
 QByteArray verifyJson(const CheckReport& report, const QString& folder, bool keep, bool interrupted)
@@ -373,7 +167,7 @@ QByteArray verifyJson(const CheckReport& report, const QString& folder, bool kee
         {QStringLiteral("mediumFull"), report.mediumFull},
         {QStringLiteral("writeFailed"), report.writeFailed},
         {QStringLiteral("elapsedSeconds"), report.elapsedSeconds},
-        {QStringLiteral("verdict"), verdictText(report, interrupted)},
+        {QStringLiteral("verdict"), capacity::verdictText(report, interrupted)},
         {QStringLiteral("exitStatus"), verifyExitStatus(report, interrupted)},
     };
     phase(report.writing, QStringLiteral("write"), json);
@@ -494,7 +288,7 @@ int runVerify(const Options& options, std::FILE* out, std::FILE* err)
     if (options.json)
         std::fputs(verifyJson(report, options.drive, options.keep, interrupted).constData(), out);
     else
-        std::fputs(verifySummary(report, options.drive, options.keep, interrupted)
+        std::fputs(capacity::verifySummary(report, options.drive, options.keep, interrupted)
                        .toLocal8Bit()
                        .constData(),
                    out);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CheckReport.h"
+#include "CheckSummary.h"
 #include "CliOptions.h"
 #include "TestRun.h"
 
@@ -11,8 +12,6 @@
 #include <cstdio>
 
 namespace kardelo::cli {
-
-// Set from the signal handler (a lock-free atomic may be), read by the check at every block.
 
 // The check's progress on stderr: one line redrawn in place on a terminal, a line at every
 // phase and every tenth percent in a log file; messages as warnings.
@@ -26,9 +25,6 @@ public:
     // Ends a progress line still open on the terminal.
     void finishLine();
 
-    // "Schreiben: 37 %  19,98 MByte/s  seit 0:12, noch etwa 3:45"
-    static QString progressText(const Progress& progress);
-
 private:
     std::FILE* m_stream;
     bool m_terminal;
@@ -38,12 +34,6 @@ private:
     std::chrono::steady_clock::time_point m_lastDraw;
 };
 
-// "1:02:03" or "2:03".
-QString durationText(double seconds);
-// The German summary: every figure, then the one-line verdict.
-QString verifySummary(const capacity::CheckReport& report, const QString& folder, bool keep,
-                      bool interrupted);
-QString verdictText(const capacity::CheckReport& report, bool interrupted);
 // 0 all intact, 3 data lost or capacity faked, 1 the check could not finish, 130 Ctrl+C.
 int verifyExitStatus(const capacity::CheckReport& report, bool interrupted);
 QByteArray verifyJson(const capacity::CheckReport& report, const QString& folder, bool keep,

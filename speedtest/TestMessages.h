@@ -23,9 +23,10 @@ inline const QString ReadFailed = QStringLiteral("Fehler beim Lesen vom Datentr�
 inline const QString NoDirectIo = QStringLiteral(
     "Das Dateisystem dieses Datentr채gers unterst체tzt keinen Zugriff unter Umgehung des "
     "Dateicaches.");
+// A speed test or a capacity check, of this program or another, holds the medium.
 inline const QString OtherRunActive =
-    QStringLiteral("Der Datentr채ger wird gerade von einem anderen Programm getestet. Bitte warten, "
-                   "bis dieser Test beendet ist!");
+    QStringLiteral("Der Datentr채ger wird gerade von einem anderen Test oder einer Pr체fung von "
+                   "Kapazit채t und Daten benutzt. Bitte warten, bis dieser Vorgang beendet ist!");
 QString blockNotSectorMultiple(unsigned alignment);
 QString fileSizesNotSectorMultiple(unsigned alignment);
 QString folderAtTestName(const QString& path);

@@ -19,6 +19,15 @@ void WidgetDialogs::message(QMessageBox::Icon icon, const QString& text)
     box.exec();
 }
 
+bool WidgetDialogs::question(const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, messageBoxTitle(), text,
+                    QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString WidgetDialogs::askText(const QString& title, const QString& text, const QString& preset)
 {
     TextPrompt prompt(m_parent, title, text, preset);

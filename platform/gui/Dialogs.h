@@ -8,12 +8,15 @@ namespace kardelo {
 // The title of every message box of the program: the executable's name without extension.
 QString messageBoxTitle();
 
-// How the windows talk to the user in dialogs: message boxes with an OK button only, and a
-// text prompt with OK and Cancel. The windows show real ones; tests answer them.
+// How the windows talk to the user in dialogs: message boxes with an OK button only, a question
+// with Yes and No, and a text prompt with OK and Cancel. The windows show real ones; tests
+// answer them.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
     virtual void message(QMessageBox::Icon icon, const QString& text) = 0;
+    // True for Yes. No is the default answer, and what closing the box gives.
+    virtual bool question(const QString& text) = 0;
     // The answer, or the empty text for Cancel.
     virtual QString askText(const QString& title, const QString& text, const QString& preset) = 0;
 };
@@ -24,6 +27,7 @@ public:
     explicit WidgetDialogs(QWidget* parent) : m_parent(parent) {}
 
     void message(QMessageBox::Icon icon, const QString& text) override;
+    bool question(const QString& text) override;
     QString askText(const QString& title, const QString& text, const QString& preset) override;
 
 private:

@@ -145,8 +145,9 @@ private slots:
                 r.messages = {kardelo::messages::OtherRunActive};
             },
             false,
-            "Ergebnis: NICHT DURCHGEFÜHRT. Der Datenträger wird gerade von einem anderen Programm "
-            "getestet. Bitte warten, bis dieser Test beendet ist!",
+            "Ergebnis: NICHT DURCHGEFÜHRT. Der Datenträger wird gerade von einem anderen Test "
+            "oder einer Prüfung von Kapazität und Daten benutzt. Bitte warten, bis dieser Vorgang "
+            "beendet ist!",
             1);
         row(
             "writing ended with an error, the rest intact",

@@ -383,7 +383,7 @@ kill -STOP "$bg_pid"
 run k2 single "$m512" --size 16 --json
 expect_exit "k: the second run: exit status 1" 1
 expect "k: the second run says the medium is being tested" \
-    '[.messages[].text] == ["Der Datenträger wird gerade von einem anderen Programm getestet. Bitte warten, bis dieser Test beendet ist!"]'
+    '[.messages[].text] == ["Der Datenträger wird gerade von einem anderen Test oder einer Prüfung von Kapazität und Daten benutzt. Bitte warten, bis dieser Vorgang beendet ist!"]'
 if [[ -f $m512/\$_test.\$\$\$ ]]; then ok "k: the first run's file is still there"; else fail "k: the first run's file was deleted"; fi
 kill -CONT "$bg_pid"
 rc=0

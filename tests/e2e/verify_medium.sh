@@ -220,7 +220,7 @@ grep -qE 'Löschen' "$work/d.err" && finished_early=true
 run d2 single "$ext4" --size 1 --block 64 --json
 expect_exit "d: the speed test: exit status 1" 1
 expect "d: the speed test says the medium is being tested" \
-    '[.messages[].text] == ["Der Datenträger wird gerade von einem anderen Programm getestet. Bitte warten, bis dieser Test beendet ist!"]'
+    '[.messages[].text] == ["Der Datenträger wird gerade von einem anderen Test oder einer Prüfung von Kapazität und Daten benutzt. Bitte warten, bis dieser Vorgang beendet ist!"]'
 kill -INT "$bg_pid" 2>/dev/null || true
 kill -CONT "$bg_pid" 2>/dev/null || true
 rc=0

@@ -236,8 +236,8 @@ private slots:
             "Der Ordner \"%1/$_test.$$$\" trägt den Namen einer Testdatei und bleibt, wo er ist. "
             "Bitte umbenennen oder löschen!");
         row("another run on the medium", Fault::AnotherRun,
-            "Der Datenträger wird gerade von einem anderen Programm getestet. Bitte warten, bis "
-            "dieser Test beendet ist!");
+            "Der Datenträger wird gerade von einem anderen Test oder einer Prüfung von Kapazität "
+            "und Daten benutzt. Bitte warten, bis dieser Vorgang beendet ist!");
     }
     void whatTheUserIsTold()
     {

@@ -18,7 +18,9 @@ public:
     };
 
     QList<Message> messages;
-    QStringList prompts; // title, text and preset of each prompt in turn
+    QStringList prompts;   // title, text and preset of each prompt in turn
+    QStringList questions; // each question's text, answered by `yes`
+    bool yes = true;
     std::function<QString(const QString& preset)> answer = [](const QString& preset) {
         return preset;
     };
@@ -26,6 +28,11 @@ public:
     void message(QMessageBox::Icon icon, const QString& text) override
     {
         messages.append({icon, text});
+    }
+    bool question(const QString& text) override
+    {
+        questions << text;
+        return yes;
     }
     QString askText(const QString& title, const QString& text, const QString& preset) override
     {
