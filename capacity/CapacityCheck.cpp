@@ -69,6 +69,7 @@ private:
     TracePoint& tracePoint(std::uint64_t index);
     void absorb(PatternJob&& job, std::vector<std::size_t>& freeSlots);
     void merge(const Tally& found);
+    std::vector<std::uint64_t> fileStarts() const;
     std::uint64_t traceIntervalFor(std::uint64_t total) const;
 
     FileSystem& m_fs;
@@ -417,10 +418,27 @@ void CheckRun::merge(const Tally& found)
 {
     Tally& tally = m_report.tally;
     tally.record(UnitKind::Intact, 0, found.units(UnitKind::Intact));
+    if (const auto alias = found.shortestAlias())
+        tally.recordAlias(*alias);
     for (const Region& region : found.regions()) {
         tally.record(region.kind, region.position, region.length / UnitSize);
         m_observer.badRegion(region);
     }
+}
+
+std::vector<std::uint64_t> CheckRun::fileStarts() const
+{
+    std::vector<std::uint64_t> starts;
+    std::uint64_t global = 0;
+    for (const CheckFile& file : m_files) {
+        if (file.number == 0)
+            continue;
+        if (starts.size() < file.number)
+            starts.resize(file.number, NoFileStart);
+        starts[file.number - 1] = global;
+        global += file.bytes;
+    }
+    return starts;
 }
 
 void CheckRun::readPhase()
@@ -437,7 +455,7 @@ void CheckRun::readPhase()
                              point.readBytesPerSecond = static_cast<double>(bytes) / seconds;
                          m_observer.traceUpdated(index, point);
                      });
-    PatternPipeline pipeline(Slots, m_settings.blockBytes, m_report.run);
+    PatternPipeline pipeline(Slots, m_settings.blockBytes, m_report.run, fileStarts());
     std::vector<std::size_t> freeSlots;
     for (std::size_t slot = 0; slot < pipeline.slotCount(); ++slot)
         freeSlots.push_back(slot);

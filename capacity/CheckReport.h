@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -84,10 +85,16 @@ struct CheckReport {
 
     std::uint64_t checkedBytes() const { return tally.totalBytes(); }
     std::uint64_t badBytes() const { return checkedBytes() - tally.bytes(UnitKind::Intact); }
-    // Intact bytes from the start up to the first unit that is not.
+    // Intact bytes from the start up to the first unit that is not. A medium that gave back
+    // units written elsewhere holds no more than the shortest distance between two places it
+    // maps onto one; filled up, it overwrote its start with its end, yet it holds that much.
     std::uint64_t usableCapacity() const
     {
-        return tally.firstBadPosition().value_or(tally.bytes(UnitKind::Intact));
+        if (tally.units(UnitKind::Overwritten) == 0)
+            return tally.firstBadPosition().value_or(tally.bytes(UnitKind::Intact));
+        const std::uint64_t mapped =
+            tally.shortestAlias().value_or(tally.firstBadPosition().value_or(0));
+        return std::min(tally.firstLossPosition().value_or(checkedBytes()), mapped);
     }
 };
 

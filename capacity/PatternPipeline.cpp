@@ -1,11 +1,13 @@
 #include "PatternPipeline.h"
 
 #include <span>
+#include <utility>
 
 namespace kardelo::capacity {
 
-PatternPipeline::PatternPipeline(std::size_t slotCount, std::size_t slotBytes, std::uint64_t run)
-    : m_run(run)
+PatternPipeline::PatternPipeline(std::size_t slotCount, std::size_t slotBytes, std::uint64_t run,
+                                 std::vector<std::uint64_t> fileStarts)
+    : m_run(run), m_fileStarts(std::move(fileStarts))
 {
     m_buffers.reserve(slotCount);
     for (std::size_t i = 0; i < slotCount; ++i)
@@ -78,7 +80,7 @@ void PatternPipeline::perform(PatternJob& job)
             fill(bytes, m_run, stretch.fileNumber, stretch.fileOffset);
         else if (stretch.delivered)
             verify(bytes, m_run, stretch.fileNumber, stretch.fileOffset, stretch.globalPosition,
-                   job.found);
+                   job.found, m_fileStarts);
         else
             job.found.recordUnreadable(stretch.globalPosition, stretch.length);
     }

@@ -39,7 +39,9 @@ struct PatternJob {
 // in the order it handed them over. The caller alone decides which slots are free.
 class PatternPipeline {
 public:
-    PatternPipeline(std::size_t slotCount, std::size_t slotBytes, std::uint64_t run);
+    // fileStarts: where each file begins on the check's scale, for verify().
+    PatternPipeline(std::size_t slotCount, std::size_t slotBytes, std::uint64_t run,
+                    std::vector<std::uint64_t> fileStarts = {});
     ~PatternPipeline();
     PatternPipeline(const PatternPipeline&) = delete;
     PatternPipeline& operator=(const PatternPipeline&) = delete;
@@ -57,6 +59,7 @@ private:
     void perform(PatternJob& job);
 
     std::uint64_t m_run;
+    std::vector<std::uint64_t> m_fileStarts;
     std::vector<AlignedBuffer> m_buffers;
     std::size_t m_outstanding = 0; // the caller's count, touched by the caller only
     std::mutex m_mutex;

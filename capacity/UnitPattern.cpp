@@ -185,6 +185,8 @@ void Tally::record(UnitKind kind, std::uint64_t position, std::uint64_t count)
     if (kind == UnitKind::Intact)
         return;
     m_firstBad = std::min(m_firstBad.value_or(position), position);
+    if (kind != UnitKind::Overwritten)
+        m_firstLoss = std::min(m_firstLoss.value_or(position), position);
     const std::uint64_t length = count * UnitSize;
     if (!m_regions.empty()) {
         Region& last = m_regions.back();
@@ -204,6 +206,12 @@ void Tally::recordUnreadable(std::uint64_t position, std::uint64_t length)
     if (length % UnitSize != 0)
         throw std::invalid_argument("unreadable length is not a whole number of units");
     record(UnitKind::Corrupted, position, length / UnitSize);
+}
+
+void Tally::recordAlias(std::uint64_t distance)
+{
+    if (distance > 0)
+        m_shortestAlias = std::min(m_shortestAlias.value_or(distance), distance);
 }
 
 void fill(std::span<std::byte> block, std::uint64_t run, std::uint32_t fileNumber,
@@ -238,8 +246,24 @@ UnitKind classify(std::span<const std::byte> unit, std::uint64_t run, std::uint3
                                                             : UnitKind::Corrupted;
 }
 
+namespace {
+
+std::optional<std::uint64_t> placeOf(const UnitHeader& header,
+                                     std::span<const std::uint64_t> fileStarts)
+{
+    if (header.fileNumber == 0 || header.fileNumber > fileStarts.size())
+        return std::nullopt;
+    const std::uint64_t start = fileStarts[header.fileNumber - 1];
+    if (start == NoFileStart)
+        return std::nullopt;
+    return start + header.offset;
+}
+
+} // namespace
+
 std::uint64_t verify(std::span<const std::byte> block, std::uint64_t run, std::uint32_t fileNumber,
-                     std::uint64_t offset, std::uint64_t globalPosition, Tally& tally)
+                     std::uint64_t offset, std::uint64_t globalPosition, Tally& tally,
+                     std::span<const std::uint64_t> fileStarts)
 {
     requireWholeUnits(block.size());
     std::uint64_t intactRun = 0; // intact units not yet handed to the tally
@@ -255,6 +279,11 @@ std::uint64_t verify(std::span<const std::byte> block, std::uint64_t run, std::u
         tally.record(UnitKind::Intact, globalPosition, intactRun);
         intactRun = 0;
         tally.record(kind, globalPosition + at, 1);
+        if (kind == UnitKind::Overwritten) {
+            const std::uint64_t here = globalPosition + at;
+            if (const auto there = placeOf(*readHeader({unit, UnitSize}), fileStarts))
+                tally.recordAlias(here > *there ? here - *there : *there - here);
+        }
     }
     tally.record(UnitKind::Intact, globalPosition, intactRun);
     return bad;

@@ -71,6 +71,11 @@ public:
 
     // The lowest position of any unit that is not intact.
     std::optional<std::uint64_t> firstBadPosition() const { return m_firstBad; }
+    // The lowest position of a unit whose data is lost: corrupted or empty, not overwritten.
+    std::optional<std::uint64_t> firstLossPosition() const { return m_firstLoss; }
+    // The shortest distance seen between a unit and the position whose data it gave back: the
+    // medium maps two places that far apart onto the same flash.
+    std::optional<std::uint64_t> shortestAlias() const { return m_shortestAlias; }
 
     // Not-intact stretches in the order recorded; a stretch that directly continues the last
     // one with the same kind extends it.
@@ -84,11 +89,16 @@ public:
     // units, counted as Corrupted. Throws std::invalid_argument for a partial unit.
     void recordUnreadable(std::uint64_t position, std::uint64_t length);
 
+    // An overwritten unit found distance bytes away from the position its header names.
+    void recordAlias(std::uint64_t distance);
+
 private:
     static std::size_t index(UnitKind kind) { return static_cast<std::size_t>(kind); }
 
     std::array<std::uint64_t, UnitKindCount> m_units{};
     std::optional<std::uint64_t> m_firstBad;
+    std::optional<std::uint64_t> m_firstLoss;
+    std::optional<std::uint64_t> m_shortestAlias;
     std::vector<Region> m_regions;
     std::size_t m_regionLimit;
     std::uint64_t m_omittedRegions = 0;
@@ -117,9 +127,13 @@ UnitKind classify(std::span<const std::byte> unit, std::uint64_t run, std::uint3
                   std::uint64_t offset);
 
 // Classifies every unit of a block read back from offset bytes into file fileNumber and adds
-// it to tally; the block's first unit lies at globalPosition on the engine's scale. Returns
+// it to tally; the block's first unit lies at globalPosition on the engine's scale. Where file
+// number n begins on that scale is fileStarts[n - 1] (NoFileStart where unknown); an
+// overwritten unit whose header names a placed file adds its distance to the tally. Returns
 // the number of units that were not intact. Same size rule as fill().
+inline constexpr std::uint64_t NoFileStart = ~std::uint64_t{0};
 std::uint64_t verify(std::span<const std::byte> block, std::uint64_t run, std::uint32_t fileNumber,
-                     std::uint64_t offset, std::uint64_t globalPosition, Tally& tally);
+                     std::uint64_t offset, std::uint64_t globalPosition, Tally& tally,
+                     std::span<const std::uint64_t> fileStarts = {});
 
 } // namespace kardelo::capacity

@@ -171,7 +171,7 @@ private slots:
             << QStringLiteral("Ergebnis: FÄLSCHUNG. Der Datenträger hat weniger Platz, als er "
                               "angibt: er gibt an Stelle älterer Daten später geschriebene "
                               "zurück. Nur 4.194.304 von 12.582.912 Byte kamen unversehrt "
-                              "zurück. Nutzbare Kapazität: 0 Byte (0,00 MByte).")
+                              "zurück. Nutzbare Kapazität: 4.194.304 Byte (4,00 MByte).")
             << red << QStringList()
             << QList<QColor>{ThroughputChart::OverwrittenColour, ThroughputChart::OverwrittenColour,
                              intact, intact};
