@@ -107,6 +107,14 @@ void frmSpeedTest::startUp()
         m_ui->Combo2->setEditText(settings::defaultBlockSizeText());
     });
     connect(m_ui->ListView1, &ListView::Click, this, [this] { updateFreeSpaceOfSelection(); });
+    // A right click selects the row it hits without a Click; the frame follows it all the same,
+    // so it shows the drive whose menu opens.
+    connect(m_ui->ListView1, &ListView::MouseDown, this,
+            [this](std::int32_t ItemIndex, std::int16_t MouseButton, std::int16_t, float, float) {
+                constexpr std::int16_t RightButton = 2;
+                if (MouseButton == RightButton && ItemIndex >= 0)
+                    updateFreeSpaceOfSelection();
+            });
     connect(m_ui->cmdProt, &QPushButton::clicked, this, [this] { saveResult(); });
     connect(m_ui->cmdSnap, &QPushButton::clicked, this, [this] { exportScreenshot(); });
     connect(m_ui->Command7, &QPushButton::clicked, this, [this] { showLog(); });

@@ -15,6 +15,7 @@
 
 #include <QAbstractButton>
 #include <QAccessibleActionInterface>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
@@ -212,20 +213,35 @@ private slots:
     }
 
     // Up and Down move the highlight and the free-space frame follows it at once.
-    void keyboardSelectionShowsTheHighlightedDrive()
+    void theFrameShowsTheHighlightedDrive()
     {
         ListView& list = *m_window->ui().ListView1;
         list.setFocus();
         const QString frame =
             QStringLiteral("Verfügbarer Speicher auf dem ausgewählten Datenträger ");
+        const int rowHeight = list.ItemHeight();
         const struct {
-            Qt::Key key;
+            Qt::Key key; // no key: a right click on the row
+            int row;
             QString drive;
-        } steps[] = {{Qt::Key_Down, m_dir->path()},
-                     {Qt::Key_Down, m_secondDir->path()},
-                     {Qt::Key_Up, m_dir->path()}};
+        } steps[] = {{Qt::Key_Down, 0, m_dir->path()},
+                     {Qt::Key_Down, 0, m_secondDir->path()},
+                     {Qt::Key_Up, 0, m_dir->path()},
+                     {Qt::Key_unknown, 1, m_secondDir->path()}};
         for (const auto& step : steps) {
-            QTest::keyClick(&list, step.key);
+            if (step.key == Qt::Key_unknown) {
+                const int y = list.HeaderHeight() + step.row * rowHeight + rowHeight / 2;
+                // As on a desktop: the press, then the menu, which takes the release.
+                QTest::mousePress(list.viewport(), Qt::RightButton, {}, QPoint(20, y));
+                QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(20, y),
+                                          list.viewport()->mapToGlobal(QPoint(20, y)));
+                QApplication::sendEvent(list.viewport(), &request);
+                QWidget* menu = QApplication::activePopupWidget();
+                QVERIFY(menu);
+                menu->close();
+            } else {
+                QTest::keyClick(&list, step.key);
+            }
             QCOMPARE(m_window->checkSelect(), step.drive);
             QCOMPARE(label(controls::Frame1), frame + step.drive);
             QVERIFY(label(controls::Label11).contains(u'.'));
