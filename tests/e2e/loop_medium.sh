@@ -69,42 +69,6 @@ else
     skip_check "d: no 4096-byte-sector medium: $why"
 fi
 
-echo "# e) a nearly full medium"
-# A medium of its own, so the fill cannot starve the checks after it.
-if make_medium full 32; then
-    mfull=$medium
-    fallocate -l $(($(available_bytes "$mfull") - 8 * 1048576)) "$mfull/filler"
-    e_free=$(available_bytes "$mfull")
-    if ((e_free >= 16 * 1048576)); then
-        fail "e: could not fill the medium below 16 MiB ($e_free bytes free)"
-    else
-        run e1 single "$mfull" --size 16 --json
-        expect_exit "e: single with $e_free bytes free: exit status 1" 1
-        expect "e: single: state aborted" '.state == "aborted"'
-        expect "e: single: free-space warning" \
-            '[.messages[].text] | length == 1 and (.[0] | startswith("Auf dem ausgewählten Datenträger sind nur: "))'
-        expect_clean "e: single: no test file left" "$mfull"
-    fi
-    # Write until ENOSPC, then once more in small blocks: delayed allocation keeps back a few
-    # blocks the first pass could not use.
-    dd if=/dev/zero of="$mfull/filler2" bs=1M status=none 2>/dev/null || true
-    dd if=/dev/zero of="$mfull/filler3" bs=1k status=none 2>/dev/null || true
-    sync -f "$mfull"
-    e_free=$(available_bytes "$mfull")
-    if ((e_free < 1024)); then
-        run e2 multi "$mfull" --json
-        expect_exit "e: multi with $e_free bytes free: exit status 1" 1
-        expect "e: multi: state aborted with no files" '.state == "aborted" and .files == 0'
-        expect "e: multi: too-little-space message" \
-            '[.messages[].text] == ["Auf dem ausgewählten Datenträger ist zu wenig Platz frei. Der Test kann nicht ausgeführt werden."]'
-        expect_clean "e: multi: no test file left" "$mfull"
-    else
-        skip_check "e: multi with no room: could not get below 1024 bytes free ($e_free left)"
-    fi
-else
-    skip_check "e: no medium to fill: $why"
-fi
-
 echo "# f) SIGINT during a run"
 # Frozen after its first progress line: only a run that had already read its last block may
 # end as completed.
