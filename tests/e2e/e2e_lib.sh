@@ -1,8 +1,11 @@
+# shellcheck shell=bash
 # What the end-to-end scripts share: a work folder, loop devices and mounts torn down on exit,
 # runs of kardelo-cli with their JSON checked by jq, and the tally. Source it (bash) after
 # setting $cli and $e2e_name; callers may add their own teardown in e2e_teardown.
 
-# shellcheck disable=SC2016
+# The callers set $cli and $e2e_name and read what the helpers set ($medium, $why, $json, ...).
+# The jq filters hold a literal "$".
+# shellcheck disable=SC2154,SC2034,SC2016
 
 export LC_ALL=C.UTF-8
 unset LANG LANGUAGE LC_NUMERIC 2>/dev/null || true
