@@ -161,17 +161,6 @@ else
     skip_check "l: no medium with reserved blocks: $why"
 fi
 
-echo "# m) multi-file test on 4096-byte sectors"
-if [[ -n ${m4k:-} ]]; then
-    run m multi "$m4k" --json
-    expect_exit "m: exit status 1" 1
-    expect "m: the message names the file sizes" \
-        '[.messages[-1].text] == ["Die Dateigrößen des Multi-File-Tests sind kein Vielfaches der Sektorgröße des Datenträgers (4096 Byte)."]'
-    expect_clean "m: no test file left" "$m4k"
-else
-    skip_check "m: no 4096-byte-sector medium"
-fi
-
 echo "# n) an installed program: one per-user log for the window and the command line"
 window_exe=$(dirname "$cli")/kardelo
 program_mib=$(du -cm "$cli" "$window_exe" 2>/dev/null | tail -1 | cut -f1)

@@ -72,10 +72,6 @@ expect "b: --read-only: the kept 16 MiB of the same run, nothing written" \
     '.readOnly and .bytesWritten == 0 and .bytesIntact == 16777216 and .bytesChecked == 16777216
      and .run == "'"$first_run"'" and .writeMBps == null and .readMBps > 0'
 expect_left "b: --read-only deleted the files afterwards" "$ext4" '$_cap*' 0
-run b3 verify "$ext4" --read-only --json
-expect_exit "b: --read-only with nothing kept: exit status 1" 1
-expect "b: says there is nothing to check" \
-    '.state == "refused" and (.messages[0] | startswith("Es gibt keine Dateien einer früheren Prüfung"))'
 
 echo "# a speed test while the check runs, then Ctrl+C"
 start_run d verify "$ext4" --json
