@@ -1,6 +1,7 @@
 #include "AlignedBuffer.h"
 #include "DriveRoot.h"
 #include "FaultyFileSystem.h"
+#include "FifoGuard.h"
 #include "PlantedFiles.h"
 #include "PosixFileSystem.h"
 #include "RuntimeError.h"
@@ -68,7 +69,11 @@ private slots:
         }
         QCOMPARE(contents(path("user")), QByteArray("precious"));
         // Reading takes a regular file only, and never waits for a FIFO's writer.
-        QCOMPARE(OpenForRead(m_files, path("fifo")).handle, InvalidHandle);
+        {
+            const FifoGuard guard(path("fifo"));
+            QCOMPARE(OpenForRead(m_files, path("fifo")).handle, InvalidHandle);
+            QVERIFY2(!guard.fired(), "waited on the FIFO");
+        }
         QCOMPARE(OpenForRead(m_files, path("soft")).handle, InvalidHandle);
     }
 
