@@ -330,26 +330,6 @@ private slots:
         QCOMPARE(asked, QList<QWidget*>(alerts, m_window.get()));
     }
 
-    void bothTestsRunToTheirEnd()
-    {
-        selectDriveRow();
-        m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
-        m_window->ui().Command1->click();
-        QVERIFY2(m_dialogs.messages.isEmpty(), qPrintable(m_dialogs.messageTexts().join(u'\n')));
-        QVERIFY(label(controls::Label2) != QStringLiteral("0,00"));
-        QVERIFY(label(controls::Label4) != QStringLiteral("0,00"));
-        QVERIFY(m_window->ui().cmdProt->isEnabled());
-        QCOMPARE(m_window->ui().picProgress->lastPicture().text,
-                 QStringLiteral("Ende des Tests: 100 %"));
-
-        m_window->ui().Command8->click();
-        QVERIFY2(m_dialogs.messages.isEmpty(), qPrintable(m_dialogs.messageTexts().join(u'\n')));
-        QVERIFY(label(controls::Label18) != QStringLiteral("0,00"));
-        QVERIFY(testFilesLeft().isEmpty());
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("Kardelo"));
-        QVERIFY(!m_window->testRunning());
-    }
-
     void resultsAreKept()
     {
         const QString log = m_programFolder->filePath(QStringLiteral("protokoll.dat"));
@@ -357,6 +337,11 @@ private slots:
         selectDriveRow();
         m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
         m_window->ui().Command1->click();
+        QVERIFY2(m_dialogs.messages.isEmpty(), qPrintable(m_dialogs.messageTexts().join(u'\n')));
+        QVERIFY(label(controls::Label2) != QStringLiteral("0,00"));
+        QVERIFY(label(controls::Label4) != QStringLiteral("0,00"));
+        QCOMPARE(m_window->ui().picProgress->lastPicture().text,
+                 QStringLiteral("Ende des Tests: 100 %"));
         m_window->ui().cmdProt->click();
         QVERIFY(!m_window->ui().cmdProt->isEnabled());
         QFile file(log);
@@ -366,6 +351,13 @@ private slots:
         QVERIFY(
             lines.contains("\r\nTest Stick 1.00 2|" + label(controls::Label2).toLatin1() + "|"));
         QVERIFY(lines.contains("|  16| 256|"));
+
+        m_window->ui().Command8->click();
+        QVERIFY2(m_dialogs.messages.isEmpty(), qPrintable(m_dialogs.messageTexts().join(u'\n')));
+        QVERIFY(label(controls::Label18) != QStringLiteral("0,00"));
+        QVERIFY(testFilesLeft().isEmpty());
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Kardelo"));
+        QVERIFY(!m_window->testRunning());
 
         m_window->ui().Command7->click();
         QVERIFY(openLogViewer());

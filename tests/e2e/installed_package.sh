@@ -19,54 +19,23 @@ if [[ $# -ne 1 || ! -f $1 || $1 != *.deb ]]; then
     exit 2
 fi
 deb=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-[[ $(id -u) -eq 0 ]] || {
-    echo "SKIP: installing a package needs root"
-    exit 77
-}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+e2e_name=installed_package
+cli=kardelo-cli
+# shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
+source "$here/e2e_lib.sh"
+export DEBIAN_FRONTEND=noninteractive
+unset XDG_DATA_HOME 2>/dev/null || true
 
-export LC_ALL=C.UTF-8 DEBIAN_FRONTEND=noninteractive
-unset LANG LANGUAGE XDG_DATA_HOME 2>/dev/null || true
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/kardelo-installed.XXXXXX")
 installed_before=false
 dpkg-query -W -f='${Status}' kardelo 2>/dev/null | grep -q 'ok installed' && installed_before=true
-mount_point=
-loop=
-window_pid=
-
-cleanup() {
-    local status=$?
-    trap - EXIT INT TERM
-    if [[ -n $window_pid ]]; then
-        kill -KILL "$window_pid" 2>/dev/null || true
-        wait "$window_pid" 2>/dev/null || true
-    fi
-    if [[ -n $mount_point ]]; then
-        umount "$mount_point" 2>/dev/null || umount -l "$mount_point" 2>/dev/null ||
-            echo "warning: could not unmount $mount_point" >&2
-    fi
-    if [[ -n $loop ]]; then
-        losetup -d "$loop" 2>/dev/null || echo "warning: could not detach $loop" >&2
-    fi
+e2e_teardown() {
     if ! $installed_before && dpkg-query -W -f='${Status}' kardelo 2>/dev/null | grep -q 'ok installed'; then
         apt-get remove -y -qq kardelo >/dev/null 2>&1 || echo "warning: could not remove kardelo" >&2
     fi
-    rm -rf "$work"
-    exit "$status"
 }
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+needs_root_and apt-get dpkg-query jq
 
-passed=0
-failed=0
-ok() {
-    echo "ok   $*"
-    passed=$((passed + 1))
-}
-fail() {
-    echo "FAIL $*"
-    failed=$((failed + 1))
-}
 check() { # check DESCRIPTION COMMAND...: the command succeeds
     local description=$1
     shift
@@ -108,10 +77,10 @@ log=$HOME/.local/share/kardelo/protokoll.dat
 
 echo "# the window, from the installed files"
 QT_QPA_PLATFORM=offscreen kardelo >"$work/window.log" 2>&1 &
-window_pid=$!
+bg_pid=$!
 for ((i = 0; i < 200; i++)); do
     [[ -s $log ]] && break
-    kill -0 "$window_pid" 2>/dev/null || break
+    kill -0 "$bg_pid" 2>/dev/null || break
     sleep 0.05
 done
 if [[ -s $log ]]; then
@@ -120,10 +89,10 @@ else
     fail "the window did not seed $log"
     sed 's/^/     /' "$work/window.log" | tail -10
 fi
-kill -TERM "$window_pid" 2>/dev/null || true
+kill -TERM "$bg_pid" 2>/dev/null || true
 rc=0
-wait "$window_pid" || rc=$?
-window_pid=
+wait "$bg_pid" || rc=$?
+bg_pid=
 if [[ $rc -eq 0 ]]; then ok "the window closes on SIGTERM with status 0"; else fail "the window ended with status $rc"; fi
 seed_records=$(kardelo-cli log | wc -l)
 if ((seed_records > 0)); then
@@ -133,42 +102,16 @@ else
 fi
 
 echo "# a 16 MiB single-file test on a loop medium"
-medium_skip=
-for tool in losetup mkfs.ext4 mount umount truncate; do
-    command -v "$tool" >/dev/null 2>&1 || medium_skip="$tool is not installed"
-done
-if [[ -z $medium_skip ]]; then
-    truncate -s 64M "$work/medium.img"
-    if loop=$(losetup --direct-io=on --find --show "$work/medium.img" 2>"$work/losetup.err"); then
-        mkdir "$work/medium"
-        if mkfs.ext4 -q -F -m 0 -E lazy_itable_init=0,lazy_journal_init=0 "$loop" \
-            >"$work/mkfs.log" 2>&1 </dev/null && mount "$loop" "$work/medium" 2>"$work/mount.err"; then
-            mount_point=$work/medium
-        else
-            medium_skip="could not make or mount an ext4 medium on $loop"
-        fi
-    else
-        loop=
-        medium_skip="losetup failed: $(tr '\n' ' ' <"$work/losetup.err")"
-    fi
-fi
-
-if [[ -n $medium_skip ]]; then
-    echo "skip single-file test: $medium_skip"
+if ! make_medium medium 64; then
+    skip_check "single-file test: $why"
 else
+    mount_point=$medium
     check "kardelo-cli drives lists the medium" bash -c "kardelo-cli drives | cut -f1 | grep -qxF '$mount_point'"
-    rc=0
-    kardelo-cli single "$mount_point" --size 16 --block 256 --save "Installed check" --json \
-        >"$work/single.json" 2>"$work/single.err" </dev/null || rc=$?
-    if [[ $rc -eq 0 ]] && jq -e '.state == "completed" and .bytes == 16777216 and .writeMBps > 0 and .readMBps > 0' \
-        "$work/single.json" >/dev/null; then
-        ok "single: 16777216 bytes written and read, $(jq -r '"\(.writeSpeedText) / \(.readSpeedText)"' "$work/single.json") MByte/s"
-    else
-        fail "single: exit status $rc"
-        sed 's/^/     /' "$work/single.json" "$work/single.err" | tail -20
-    fi
-    left=$(find "$mount_point" -maxdepth 1 -name '$_test*' -printf '%f ')
-    if [[ -z $left ]]; then ok "single: no test file left"; else fail "single: left behind: $left"; fi
+    run single /usr/bin/kardelo-cli single "$mount_point" --size 16 --block 256 --save "Installed check" --json
+    expect_exit "single: exit status 0" 0
+    expect "single: 16777216 bytes written and read" \
+        '.state == "completed" and .bytes == 16777216 and .writeMBps > 0 and .readMBps > 0'
+    expect_left "single: no test file left" "$mount_point" '$_test*' 0
     if grep -q "^Installed check|" "$log" 2>/dev/null; then
         ok "--save appends to the per-user log"
     else
@@ -182,5 +125,4 @@ else
     ok "nothing written into /usr/bin"
 fi
 
-echo "installed_package: $passed passed, $failed failed"
-((failed == 0))
+finish

@@ -4,6 +4,7 @@
 
 #include "FaultyFileSystem.h"
 #include "FifoGuard.h"
+#include "PlantedFiles.h"
 #include "RecordingDialogs.h"
 #include "ResultsLog.h"
 #include "Screenshot.h"
@@ -24,57 +25,13 @@ using namespace kardelo::testing;
 
 namespace {
 
-enum class Planted { SymbolicLink, DanglingLink, HardLink, Fifo, Folder };
-
 const QByteArray Precious = "the user's own file";
 const QDateTime Now(QDate(2026, 12, 6), QTime(12, 0));
-
-QByteArray native(const QString& path)
-{
-    return QFile::encodeName(path);
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 mode_t modeOf(const QString& path)
 {
     struct stat info {};
     return ::stat(native(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
-}
-
-// Puts something at name; a link or hard link leads to target.
-void plant(Planted planted, const QString& name, const QString& target)
-{
-    switch (planted) {
-    case Planted::SymbolicLink:
-        QVERIFY(QFile::link(target, name));
-        break;
-    case Planted::DanglingLink:
-        QVERIFY(QFile::link(target + QStringLiteral(".none"), name));
-        break;
-    case Planted::HardLink:
-        QVERIFY(::link(native(target).constData(), native(name).constData()) == 0);
-        break;
-    case Planted::Fifo:
-        QVERIFY(::mkfifo(native(name).constData(), 0600) == 0);
-        break;
-    case Planted::Folder:
-        QVERIFY(QDir().mkdir(name));
-        break;
-    }
-}
-
-void addPlantedRows(const char* where)
-{
-    QTest::addRow("%s: link to a user's file", where) << Planted::SymbolicLink;
-    QTest::addRow("%s: dangling link", where) << Planted::DanglingLink;
-    QTest::addRow("%s: hard link to a user's file", where) << Planted::HardLink;
-    QTest::addRow("%s: FIFO", where) << Planted::Fifo;
-    QTest::addRow("%s: folder", where) << Planted::Folder;
 }
 
 TestResult singleResult()
@@ -90,6 +47,8 @@ TestResult singleResult()
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Planted)
 
 class tst_ResultFileNames : public QObject {
     Q_OBJECT
@@ -117,17 +76,15 @@ private slots:
         m_folder = m_dir->filePath(QStringLiteral("program/"));
         QVERIFY(QDir().mkpath(m_folder));
         m_user = m_dir->filePath(QStringLiteral("user.png"));
-        QFile file(m_user);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(Precious);
-        file.close();
+        writeFile(m_user, Precious);
         QVERIFY(::chmod(native(m_user).constData(), 0444) == 0);
     }
 
     void whatSitsAtTheLogsName_data()
     {
         QTest::addColumn<Planted>("planted");
-        addPlantedRows("protokoll.dat");
+        for (const auto& [planted, what] : PlantedKinds)
+            QTest::addRow("%s", what) << planted;
     }
     void whatSitsAtTheLogsName()
     {
@@ -210,14 +167,8 @@ private slots:
     {
         QTest::addColumn<Planted>("planted");
         QTest::addColumn<QString>("suffix");
-        const std::pair<Planted, const char*> kinds[] = {
-            {Planted::SymbolicLink, "link to a read-only user's file"},
-            {Planted::DanglingLink, "dangling link"},
-            {Planted::HardLink, "hard link to a read-only user's file"},
-            {Planted::Fifo, "FIFO"},
-            {Planted::Folder, "folder"}};
         for (const char* suffix : {".png", ".bmp"})
-            for (const auto& [planted, what] : kinds)
+            for (const auto& [planted, what] : PlantedKinds)
                 QTest::addRow("%s: %s", suffix, what) << planted << QString::fromLatin1(suffix);
     }
     void whatSitsAtTheScreenshotsNames()

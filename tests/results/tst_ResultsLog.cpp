@@ -1,4 +1,5 @@
 #include "FaultyFileSystem.h"
+#include "PlantedFiles.h"
 #include "PosixFileSystem.h"
 #include "RecordingDialogs.h"
 #include "ResultsLog.h"
@@ -14,17 +15,12 @@
 
 using namespace kardelo;
 using namespace kardelo::results;
+using kardelo::testing::contents;
 
 namespace {
 
 const QLocale German(QLocale::German, QLocale::Germany);
 const QLocale English(QLocale::English, QLocale::UnitedStates);
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 bool isReadOnly(const QString& path)
 {
@@ -99,18 +95,18 @@ private slots:
         QTemporaryDir dir;
         const QString path = logFilePath(dir.path());
         prot_dump(PosixFileSystem::instance(), dir.path());
-        QCOMPARE(readAll(path), seedBytes());
+        QCOMPARE(contents(path), seedBytes());
         QVERIFY(isReadOnly(path));
         QVERIFY(logExists(PosixFileSystem::instance(), path));
         prot_dump(PosixFileSystem::instance(),
                   dir.path()); // read-only and existing: nothing happens
-        QCOMPARE(readAll(path), seedBytes());
+        QCOMPARE(contents(path), seedBytes());
 
         QTemporaryDir other;
         const QString empty = logFilePath(other.path());
         QFile(empty).open(QIODevice::WriteOnly);
         prot_dump(PosixFileSystem::instance(), other.path());
-        QCOMPARE(readAll(empty), QByteArray());
+        QCOMPARE(contents(empty), QByteArray());
         QVERIFY(!isReadOnly(empty));
 
         QTemporaryDir none;
@@ -204,17 +200,17 @@ private slots:
                               "Intenso"}));
         const QByteArray line = "Stick / \"Gr\xF6\xDF\x65\" \x80 zwei Linien|19,48|30,12| 128| "
                                 "256|2.023.136|27.12.2007 09:36:04\r\n";
-        QCOMPARE(readAll(path), seedBytes() + line);
+        QCOMPARE(contents(path), seedBytes() + line);
         QVERIFY(isReadOnly(path));
-        QCOMPARE(recordsOf(readAll(path)).size(), 15);
+        QCOMPARE(recordsOf(contents(path)).size(), 15);
         QVERIFY(session.warnings().isEmpty());
 
         session.answer = "  Leerzeichen bleiben  ";
         TestResult multi = singleResult();
         multi.kind = TestKind::MultiFile;
         QVERIFY(session.save(multi, "x"));
-        QVERIFY(readAll(path).endsWith("\r\n  Leerzeichen bleiben  |1,12|6,71|46 Files "
-                                       "(10K-4M)|variabel|2.023.136|27.12.2007 09:36:04\r\n"));
+        QVERIFY(contents(path).endsWith("\r\n  Leerzeichen bleiben  |1,12|6,71|46 Files "
+                                        "(10K-4M)|variabel|2.023.136|27.12.2007 09:36:04\r\n"));
     }
 
     void saveWritesNothing_data()
@@ -249,7 +245,7 @@ private slots:
         result.totalSizeText = total;
         QVERIFY(!session.save(result, suggested));
         QCOMPARE(session.dialogs.prompts.size(), prompts);
-        QCOMPARE(readAll(logFilePath(dir.path())), seedBytes());
+        QCOMPARE(contents(logFilePath(dir.path())), seedBytes());
         QVERIFY(session.warnings().isEmpty());
     }
 
@@ -310,7 +306,7 @@ private slots:
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                               QFileDevice::ExeOwner);
         QCOMPARE(session.warnings().size(), 1);
-        QCOMPARE(readAll(logFilePath(dir.path())), seedBytes());
+        QCOMPARE(contents(logFilePath(dir.path())), seedBytes());
     }
 };
 

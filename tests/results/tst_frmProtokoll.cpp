@@ -1,4 +1,5 @@
 #include "ListView.h"
+#include "ResultsLog.h"
 #include "frmProtokoll.h"
 
 #include <QApplication>
@@ -14,32 +15,11 @@ using namespace kardelo;
 
 namespace {
 
-const char* const Seed[] = {
-    "BUFFALO USB 2GByte|19,48|30,12| 128| 256|2.023.136|27.12.2007 09:36:04",
-    "BUFFALO USB 2GByte|15,41|28,39|100 Files (10K-4M)|variabel|2.023.136|29.12.2007 13:33:46",
-    "LEXAR GEYSER JUMPDRIVE 1.00|2,59|6,11|100 Files (10K-4M)|variabel|1.004.980|01.03.2008 "
-    "16:53:54",
-    "LEXAR GEYSER JUMPDRIVE 1.00|1,36|5,98| 128| 256|1.004.980|01.03.2008 16:57:02",
-    "Trekstor USB 256KByte|1,00|5,10|100 Files (10K-4M)|variabel|245.022|30.12.2007 09:22:39",
-    "Trekstor USB 256KByte |0,69|5,04| 128| 256|245.022|30.12.2007 09:52:14",
-    "SD-Card SanDisk Extreme III 1GB|15,94|17,89|100 Files (10K-4M)|variabel|991.488|20.02.2009 "
-    "19:41:36",
-    "SD-Card SanDisk Extreme III 1GB|15,52|17,27| 128| 256|991.488|20.02.2009 19:43:05",
-    "SD-Card SanDisk 2GB, Class 2|4,56|9,70| 128| 256|1.984.640|20.02.2009 20:17:10",
-    "SD-Card SanDisk 2GB, Class 2|4,62|10,07|100 Files (10K-4M)|variabel|1.984.640|20.02.2009 "
-    "20:18:27",
-    "SD-Card HAMA 128MB|0,69|6,51|  64| 256|122.912|20.02.2009 21:33:07",
-    "SD-Card HAMA 128MB|1,12|6,71|46 Files (10K-4M)|variabel|122.912|20.02.2009 21:36:43",
-    "Paradies-NoName-8GB|5,93|15,64| 128| 256|7.725.204|04.06.2013 16:18:35",
-    "Kingston DataTraveler G3 1.00|1,85|15,83| 128| 256|3.770.564|10.06.2013 16:09:14",
-};
-
-QByteArray seedBytes()
+// The records the program seeds its log with, one string each, as the file holds them.
+QStringList seedRecords()
 {
-    QByteArray bytes;
-    for (const char* record : Seed)
-        bytes += QByteArray(record) + "\r\n";
-    return bytes;
+    return QString::fromLatin1(results::seedBytes())
+        .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
 }
 
 QRgb rgbOf(OleColor color)
@@ -142,10 +122,10 @@ private slots:
     void seedLogShowsEveryRecordAsWritten()
     {
         MessageCatcher messages;
-        const ListView& list = open(seedBytes()).ListView1();
+        const ListView& list = open(results::seedBytes()).ListView1();
         QCOMPARE(list.ItemCount(), 14);
         for (int i = 0; i < 14; ++i)
-            QCOMPARE(row(list, i).join(u'|'), QString::fromLatin1(Seed[i]));
+            QCOMPARE(row(list, i).join(u'|'), seedRecords()[i]);
         QCOMPARE(list.ItemText(5, 0), QStringLiteral("Trekstor USB 256KByte "));
         QCOMPARE(list.ItemText(10, 6), QStringLiteral("  64"));
         for (int c = 1; c < frmProtokoll::ColumnCount; c += 2)
@@ -156,7 +136,7 @@ private slots:
 
     void columnsAndLayoutFollowTheWindow()
     {
-        frmProtokoll& viewer = open(seedBytes());
+        frmProtokoll& viewer = open(results::seedBytes());
         ListView& list = viewer.ListView1();
         const ListTable& table = list.Table();
         QVERIFY(list.Sortable());
@@ -203,7 +183,7 @@ private slots:
     // with, so none is cut.
     void seedTextsFitTheirColumns()
     {
-        const ListView& list = open(seedBytes()).ListView1();
+        const ListView& list = open(results::seedBytes()).ListView1();
         QFont painted = list.Font();
         painted.setPixelSize(list.FontHeight());
         const QFontMetrics metrics(painted);
@@ -228,7 +208,7 @@ private slots:
 
     void rowColours()
     {
-        frmProtokoll& viewer = open(seedBytes());
+        frmProtokoll& viewer = open(results::seedBytes());
         ListView& list = viewer.ListView1();
         const QRgb cyan = rgbOf(frmProtokoll::PaleCyan), white = rgbOf(frmProtokoll::White),
                    orange = rgbOf(frmProtokoll::LightOrange), silver = rgbOf(frmProtokoll::Silver);
@@ -263,7 +243,7 @@ private slots:
 
     void headerClickSortsByTheColumnsReading()
     {
-        ListView& list = open(seedBytes()).ListView1();
+        ListView& list = open(results::seedBytes()).ListView1();
         clickHeader(list, 0);
         QStringList names = column(list, 0);
         QCOMPARE(names.first(), QStringLiteral("BUFFALO USB 2GByte"));
@@ -275,7 +255,7 @@ private slots:
         clickHeader(list, 10);
         QCOMPARE(column(list, 10).first(), QStringLiteral("7.725.204"));
         QCOMPARE(column(list, 10).last(), QStringLiteral("122.912"));
-        QCOMPARE(row(list, 0).join(u'|'), QString::fromLatin1(Seed[12]));
+        QCOMPARE(row(list, 0).join(u'|'), seedRecords()[12]);
         clickHeader(list, 2);
         QCOMPARE(column(list, 2).mid(0, 3),
                  QStringList(
@@ -313,7 +293,7 @@ private slots:
 
     void oneViewerReadOnceUntilClosed()
     {
-        writeLog(seedBytes());
+        writeLog(results::seedBytes());
         QWidget owner;
         showLogViewer(&owner, logPath());
         QPointer<frmProtokoll> first = openLogViewer();
@@ -324,7 +304,7 @@ private slots:
         QCOMPARE(first->parentWidget(), &owner);
         QCOMPARE(first->ListView1().ItemCount(), 14);
 
-        writeLog(seedBytes() + Seed[0] + "\r\n");
+        writeLog(results::seedBytes() + seedRecords()[0].toLatin1() + "\r\n");
         showLogViewer(&owner, logPath());
         QCOMPARE(openLogViewer(), first.data());
         QCOMPARE(first->ListView1().ItemCount(), 14);

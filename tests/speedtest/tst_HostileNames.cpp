@@ -1,19 +1,25 @@
-// Whatever a medium or another user puts at the test files' names: the tests replace links,
-// hard links and FIFOs without ever writing through them, leave a folder alone and say so, and
-// clear what a killed run left behind. All on a real folder.
+// Whatever a medium, another user or another run puts at the test files' names: the tests
+// replace links, hard links and FIFOs without ever writing through them, leave a folder alone and
+// say so, clear what a killed run left behind, and never touch the files of a run still going
+// (which lives in a process of its own, as it would in real use). All on a real folder.
 
 #include "FakeClock.h"
 #include "FaultyFileSystem.h"
 #include "FifoGuard.h"
 #include "MultiFileTest.h"
+#include "PlantedFiles.h"
 #include "RecordingWindow.h"
 #include "SingleFileTest.h"
+#include "TestFiles.h"
+#include "TestMessages.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace kardelo;
@@ -21,29 +27,75 @@ using namespace kardelo::testing;
 
 namespace {
 
-enum class Planted { HardLink, SymbolicLink, DanglingLink, Fifo, Folder };
-
 const QByteArray Precious = "the user's own data";
 
-QByteArray native(const QString& path)
-{
-    return QFile::encodeName(path);
-}
+const QByteArray OtherContent = "written by the other run";
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+// Another run in a child process: it writes its test files and then holds the folder's lock (as a
+// run does between two opens) or a file's lock (as a run does while it transfers), until told to
+// end. Only system calls in the child: nothing the parent's threads may hold.
+class OtherRun {
+public:
+    OtherRun(const QString& folder, const QStringList& files, bool holdFolder, bool holdLastFile)
+    {
+        const QByteArray folderName = QFile::encodeName(folder);
+        QList<QByteArray> names;
+        for (const QString& file : files)
+            names << QFile::encodeName(file);
+        int ready[2], go[2];
+        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(go, O_CLOEXEC) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            // Only the parent may hold the end the child waits on, or it would wait for ever.
+            ::close(go[1]);
+            ::close(ready[0]);
+            if (holdFolder) {
+                const int dir = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY);
+                ::flock(dir, LOCK_EX);
+            }
+            for (qsizetype i = 0; i < names.size(); ++i) {
+                const int fd =
+                    ::open(names[i].constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                (void)!::write(fd, OtherContent.constData(), std::size_t(OtherContent.size()));
+                if (holdLastFile && i == names.size() - 1)
+                    ::flock(fd, LOCK_EX);
+                else
+                    ::close(fd);
+            }
+            (void)!::write(ready[1], "r", 1);
+            char byte;
+            (void)!::read(go[0], &byte, 1);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(go[0]);
+        char byte = 0;
+        m_started = ::read(ready[0], &byte, 1) == 1;
+        ::close(ready[0]);
+        m_go = go[1];
+    }
+    ~OtherRun() { finish(); }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
+    bool started() const { return m_started; }
+    void finish()
+    {
+        if (m_pid <= 0)
+            return;
+        ::close(m_go);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_go = -1;
+    bool m_started = false;
+};
 
 } // namespace
+
+Q_DECLARE_METATYPE(Planted)
 
 class tst_HostileNames : public QObject {
     Q_OBJECT
@@ -57,6 +109,9 @@ class tst_HostileNames : public QObject {
     QString path(const QString& name) const { return m_dir->filePath(name); }
     RunReport run(bool single)
     {
+        m_window = std::make_unique<RecordingWindow>();
+        m_window->drive = m_dir->path();
+        m_window->texts[QStringLiteral("Combo1")] = QStringLiteral("  16");
         const Platform platform{*m_files, *m_clock, *m_random};
         return single ? SingleFileTest(*m_window, platform).run()
                       : MultiFileTest(*m_window, platform).run();
@@ -72,9 +127,6 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        m_window = std::make_unique<RecordingWindow>();
-        m_window->drive = m_dir->path();
-        m_window->texts[QStringLiteral("Combo1")] = QStringLiteral("  16");
         m_files = std::make_unique<FaultyFileSystem>();
         // Room for a handful of multi-file test files only, so each run stays short.
         m_files->space = DiskSpace{20'000'000, 40'000'000, 20'000'000};
@@ -89,11 +141,8 @@ private slots:
         QTest::addColumn<Planted>("planted");
         for (const bool single : {true, false}) {
             const char* test = single ? "single" : "multi";
-            QTest::addRow("%s: hard link to a user's file", test) << single << Planted::HardLink;
-            QTest::addRow("%s: link to a user's file", test) << single << Planted::SymbolicLink;
-            QTest::addRow("%s: dangling link", test) << single << Planted::DanglingLink;
-            QTest::addRow("%s: FIFO", test) << single << Planted::Fifo;
-            QTest::addRow("%s: folder", test) << single << Planted::Folder;
+            for (const auto& [planted, what] : PlantedKinds)
+                QTest::addRow("%s: %s", test, what) << single << planted;
         }
     }
     void whatSitsAtATestName()
@@ -102,25 +151,9 @@ private slots:
         QFETCH(Planted, planted);
         const QString name =
             path(single ? SingleFileTest::TestFileName : MultiFileTest::fileName(1));
-        const QByteArray at = native(name);
-        switch (planted) {
-        case Planted::HardLink:
-            QVERIFY(::link(native(path("user.txt")).constData(), at.constData()) == 0);
-            break;
-        case Planted::SymbolicLink:
-            QVERIFY(QFile::link(path("user.txt"), name));
-            break;
-        case Planted::DanglingLink:
-            QVERIFY(QFile::link(path("would-be-created"), name));
-            break;
-        case Planted::Fifo:
-            QVERIFY(::mkfifo(at.constData(), 0600) == 0);
-            break;
-        case Planted::Folder:
-            QVERIFY(QDir().mkdir(name));
+        plant(planted, name, path("user.txt"));
+        if (planted == Planted::Folder)
             writeFile(name + QStringLiteral("/inside.txt"), Precious);
-            break;
-        }
 
         RunReport report;
         bool hung = false;
@@ -135,7 +168,7 @@ private slots:
         struct stat info {};
         QVERIFY(::stat(native(path("user.txt")).constData(), &info) == 0);
         QCOMPARE(info.st_nlink, nlink_t(1));
-        QVERIFY(!QFileInfo::exists(path("would-be-created")));
+        QVERIFY(!QFileInfo::exists(path("user.txt.none")));
         if (planted == Planted::Folder) {
             QVERIFY(!report.completed);
             QCOMPARE(m_window->messageTexts(),
@@ -183,6 +216,59 @@ private slots:
             QCOMPARE(testFilesLeft(), QStringList{MultiFileTest::fileName(folderAt)});
         }
         QCOMPARE(contents(path("user.txt")), Precious);
+    }
+
+    void aRunInProgressKeepsItsFiles_data()
+    {
+        QTest::addColumn<bool>("single");
+        QTest::addColumn<bool>("holdFolder");
+        QTest::addColumn<bool>("holdFile");
+        QTest::addColumn<int>("files"); // the other run's test files
+        QTest::newRow("single: the other is writing its file") << true << true << true << 1;
+        QTest::newRow("single: the other's file held, no folder lock")
+            << true << false << true << 1;
+        QTest::newRow("single: the other between its phases") << true << true << false << 1;
+        QTest::newRow("multi: the other between two files") << false << true << false << 3;
+        QTest::newRow("multi: the other's file held, no folder lock")
+            << false << false << true << 3;
+    }
+    void aRunInProgressKeepsItsFiles()
+    {
+        QFETCH(bool, single);
+        QFETCH(bool, holdFolder);
+        QFETCH(bool, holdFile);
+        QFETCH(int, files);
+        QStringList names;
+        for (int i = 1; i <= files; ++i)
+            names << path(single ? SingleFileTest::TestFileName : MultiFileTest::fileName(i));
+        {
+            OtherRun other(m_dir->path(), names, holdFolder, holdFile);
+            QVERIFY(other.started());
+            const RunReport report = run(single);
+            QVERIFY(!report.completed);
+            QCOMPARE(m_window->messageTexts(), QStringList{messages::OtherRunActive});
+            QCOMPARE(m_files->openWriteCalls, 0);
+            for (const QString& name : names)
+                QCOMPARE(contents(name), OtherContent);
+            const QString problems = m_window->endOfTestPathProblems();
+            QVERIFY2(problems.isEmpty(), qPrintable(problems));
+        }
+        // Once the other run is gone, what it left is a leftover like any other.
+        QVERIFY(run(single).completed);
+        QVERIFY(QDir(m_dir->path()).entryList({QStringLiteral("$_test*")}, QDir::Files).isEmpty());
+    }
+
+    void shutdownLeavesAnotherRunsFile()
+    {
+        const QString name = path(SingleFileTest::TestFileName);
+        {
+            OtherRun other(m_dir->path(), {name}, true, false);
+            QVERIFY(other.started());
+            removeLeftTestFile(*m_files, name);
+            QCOMPARE(contents(name), OtherContent);
+        }
+        removeLeftTestFile(*m_files, name);
+        QVERIFY(!QFileInfo::exists(name));
     }
 };
 

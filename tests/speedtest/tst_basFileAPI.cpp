@@ -1,6 +1,8 @@
 #include "AlignedBuffer.h"
 #include "DriveRoot.h"
 #include "FaultyFileSystem.h"
+#include "FifoGuard.h"
+#include "PlantedFiles.h"
 #include "PosixFileSystem.h"
 #include "RuntimeError.h"
 #include "basFileAPI.h"
@@ -14,6 +16,7 @@
 
 using namespace kardelo;
 using namespace kardelo::basFileAPI;
+using namespace kardelo::testing;
 
 class tst_basFileAPI : public QObject {
     Q_OBJECT
@@ -22,17 +25,6 @@ class tst_basFileAPI : public QObject {
     QTemporaryDir m_dir;
 
     QString path(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
-    static void writeFile(const QString& name, const QByteArray& content)
-    {
-        QFile file(name);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    static QByteArray readFile(const QString& name)
-    {
-        QFile file(name);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
 
 private slots:
     void writeThenReadBackWithoutTheCache()
@@ -67,18 +59,21 @@ private slots:
         // Whatever sits at the name, the open never reaches it: a hard link to someone's file,
         // a link, a FIFO (which would block the open for good).
         writeFile(path("user"), "precious");
-        QVERIFY(::link(QFile::encodeName(path("user")).constData(),
-                       QFile::encodeName(path("hard")).constData()) == 0);
-        QVERIFY(QFile::link(path("user"), path("soft")));
-        QVERIFY(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600) == 0);
+        plant(Planted::HardLink, path("hard"), path("user"));
+        plant(Planted::SymbolicLink, path("soft"), path("user"));
+        plant(Planted::Fifo, path("fifo"), {});
         for (const char* name : {"user", "hard", "soft", "fifo"}) {
             const OpenResult refused = OpenForWrite(m_files, path(name));
             QCOMPARE(refused.handle, InvalidHandle);
             QCOMPARE(refused.error, EEXIST);
         }
-        QCOMPARE(readFile(path("user")), QByteArray("precious"));
+        QCOMPARE(contents(path("user")), QByteArray("precious"));
         // Reading takes a regular file only, and never waits for a FIFO's writer.
-        QCOMPARE(OpenForRead(m_files, path("fifo")).handle, InvalidHandle);
+        {
+            const FifoGuard guard(path("fifo"));
+            QCOMPARE(OpenForRead(m_files, path("fifo")).handle, InvalidHandle);
+            QVERIFY2(!guard.fired(), "waited on the FIFO");
+        }
         QCOMPARE(OpenForRead(m_files, path("soft")).handle, InvalidHandle);
     }
 
@@ -137,7 +132,7 @@ private slots:
         DriveRoot missing(m_files, m_dir.filePath(QStringLiteral("not-there/")));
         expectDriveError([&] { missing.fileExists(path("not-there/x")); });
 
-        testing::FaultyFileSystem faulty;
+        FaultyFileSystem faulty;
         DriveRoot drive(faulty, m_dir.path() + QLatin1Char('/'));
         QVERIFY(!drive.fileExists(path("nothing")));
         faulty.deviceOverride = 1; // unmounted: the bare mount point is another file system

@@ -1,13 +1,12 @@
 // A FUSE file system that behaves like a counterfeit USB stick: it advertises more space than
 // it has and silently stores everything written beyond its real capacity over earlier data.
 //
-//   counterfeitfs [--advertised=SIZE] [--real=SIZE] [--zeros-beyond=SIZE] [FUSE options] DIR
+//   counterfeitfs [--advertised=SIZE] [--real=SIZE] [FUSE options] DIR
 //
 // SIZE is a number of bytes with an optional K, M or G (powers of 1024), a multiple of 4096.
 // Defaults: 256M advertised, 64M real. Space is handed out in 4096-byte blocks, lowest free
 // logical block first, so a fresh medium fills in the order of writing; logical block L lives
-// at physical block L mod (real / 4096). --zeros-beyond=N makes every logical block from N on
-// read back as zeros while writes to it still succeed, like a card whose flash ends there.
+// at physical block L mod (real / 4096).
 // One flat root folder; every open bypasses the page cache. flock is left to the kernel,
 // which enforces it locally for a file system that does not implement it itself.
 
@@ -55,7 +54,6 @@ timespec now()
 struct Settings {
     std::uint64_t advertised = 256 << 20;
     std::uint64_t real = 64 << 20;
-    std::optional<std::uint64_t> zerosBeyond;
     bool valid = true;
 };
 
@@ -65,7 +63,6 @@ class Medium {
 public:
     explicit Medium(const Settings& settings)
         : m_used(settings.advertised / BlockSize, false), m_realBlocks(settings.real / BlockSize),
-          m_zerosFrom(settings.zerosBeyond.value_or(settings.advertised) / BlockSize),
           m_storage(static_cast<std::byte*>(std::calloc(m_realBlocks, BlockSize)))
     {
         if (!m_storage)
@@ -108,10 +105,7 @@ public:
 
     void read(std::uint64_t block, std::uint64_t within, char* data, std::size_t count) const
     {
-        if (block >= m_zerosFrom)
-            std::memset(data, 0, count);
-        else
-            std::memcpy(data, at(block, within), count);
+        std::memcpy(data, at(block, within), count);
     }
 
 private:
@@ -128,7 +122,6 @@ private:
     std::uint64_t m_usedCount = 0;
     std::uint64_t m_lowestMaybeFree = 0;
     std::uint64_t m_realBlocks;
-    std::uint64_t m_zerosFrom;
     std::unique_ptr<std::byte, Free> m_storage;
 };
 
@@ -504,12 +497,11 @@ std::optional<std::uint64_t> parseSize(std::string_view text)
     return value;
 }
 
-enum OptionKey { Advertised, Real, ZerosBeyond, Help };
+enum OptionKey { Advertised, Real, Help };
 
 const fuse_opt OptionSpecs[] = {
     FUSE_OPT_KEY("--advertised=", Advertised),
     FUSE_OPT_KEY("--real=", Real),
-    FUSE_OPT_KEY("--zeros-beyond=", ZerosBeyond),
     FUSE_OPT_KEY("-h", Help),
     FUSE_OPT_KEY("--help", Help),
     FUSE_OPT_END,
@@ -519,12 +511,12 @@ int takeOption(void* data, const char* arg, int key, fuse_args*)
 {
     Settings& settings = *static_cast<Settings*>(data);
     if (key == Help) {
-        std::printf("usage: counterfeitfs [--advertised=SIZE] [--real=SIZE] "
-                    "[--zeros-beyond=SIZE] [FUSE options] MOUNTPOINT\n"
+        std::printf("usage: counterfeitfs [--advertised=SIZE] [--real=SIZE] [FUSE options] "
+                    "MOUNTPOINT\n"
                     "SIZE: bytes with K, M or G, a multiple of 4096\n\n");
         return 1; // FUSE adds its own options
     }
-    if (key != Advertised && key != Real && key != ZerosBeyond)
+    if (key != Advertised && key != Real)
         return 1;
     const std::string_view text(arg);
     const std::optional<std::uint64_t> size = parseSize(text.substr(text.find('=') + 1));
@@ -535,10 +527,8 @@ int takeOption(void* data, const char* arg, int key, fuse_args*)
     }
     if (key == Advertised)
         settings.advertised = *size;
-    else if (key == Real)
-        settings.real = *size;
     else
-        settings.zerosBeyond = *size;
+        settings.real = *size;
     return 0;
 }
 
