@@ -10,15 +10,8 @@
 # MB/s here is 1,048,576 bytes per second on both sides.
 set -euo pipefail
 
-if [[ $# -lt 1 || $# -gt 2 ]]; then
-    echo "usage: $0 DIR [SIZE_MB]" >&2
-    exit 2
-fi
-dir=$1
-size_mb=${2:-256}
-runs=${RUNS:-3}
-# shellcheck source=fio_common.sh
-source "$(dirname "${BASH_SOURCE[0]}")/fio_common.sh"
+# shellcheck source-path=SCRIPTDIR source=fio_common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/fio_common.sh" 256 "$@"
 block_sizes_kb=(4 64 256 4096)
 
 # kardelo_run BLOCK_KB: prints "WRITE_BPS READ_BPS" of one single-file test.

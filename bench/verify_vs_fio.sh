@@ -11,28 +11,8 @@
 # MB/s here is 1,048,576 bytes per second on both sides.
 set -euo pipefail
 
-if [[ $# -lt 1 || $# -gt 2 ]]; then
-    echo "usage: $0 DIR [SIZE_MB]" >&2
-    exit 2
-fi
-dir=$1
-size_mb=${2:-256}
-runs=${RUNS:-3}
-# shellcheck source=fio_common.sh
-source "$(dirname "${BASH_SOURCE[0]}")/fio_common.sh"
-
-# kardelo_run: prints "WRITE_BPS READ_BPS BLOCK_BYTES" of one check of SIZE_MB.
-kardelo_run() {
-    local out=$work/kardelo.json rc=0
-    "$cli" verify "$dir" --size "$size_mb" --json >"$out" 2>"$work/kardelo.err" </dev/null || rc=$?
-    if [[ $rc -ne 0 ]]; then
-        echo "$0: kardelo-cli verify failed (exit $rc):" >&2
-        jq -r '.messages[]?, .verdict?' "$out" >&2 2>/dev/null || tail -5 "$work/kardelo.err" >&2
-        return 1
-    fi
-    jq -r '"\(.writeBytesPerSecond) \(.readBytesPerSecond) \(.blockBytes)"' "$out"
-}
-
+# shellcheck source-path=SCRIPTDIR source=fio_common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/fio_common.sh" 256 "$@"
 
 echo "capacity check vs fio: $dir, $size_mb MiB per run, median of $runs run(s)"
 echo "file system: $(stat -f -c %T "$dir"), kardelo-cli: $(realpath "$cli"), $(fio --version)"
@@ -41,7 +21,7 @@ block=
 for ((run = 1; run <= runs; run++)); do
     echo "  run $run/$runs" >&2
     # Alternating the two tools spreads any drift of the medium over both.
-    read -r w r block <<<"$(kardelo_run)"
+    read -r w r block <<<"$(verify_run "$cli")"
     kw+=("$w") kr+=("$r")
     read -r w r <<<"$(fio_run "$block")"
     fw+=("$w") fr+=("$r")
