@@ -11,14 +11,6 @@
 using namespace kardelo;
 
 namespace {
-// Counts what the table asked of its control.
-struct RecordingView : ListTableView {
-    int redraws = 0, refreshes = 0, scrollRanges = 0;
-    void redraw() override { ++redraws; }
-    void refresh() override { ++refreshes; }
-    void updateVerticalScrollRange() override { ++scrollRanges; }
-};
-
 ErrorCode errorOf(auto&& step)
 {
     try {
@@ -63,42 +55,13 @@ QStringList column(const ListTable& table, int index)
 // Cells of every kind a log column holds, and the near misses between the kinds.
 QString randomCell(QRandomGenerator& random, const QLocale& locale)
 {
-    static const QStringList fixed{"",
-                                   " ",
-                                   "0",
-                                   "-0",
-                                   "0,000",
-                                   "0.000",
-                                   "1e3",
-                                   "1E-2",
-                                   "-1e3",
-                                   "1.000",
-                                   "1,000",
-                                   "27.12.2007",
-                                   "01.03.2008",
-                                   "15.06.2007",
-                                   "12/27/2007",
-                                   "27.12.2007 09:36:04",
-                                   "09:36",
-                                   "9:36 PM",
-                                   "0,1",
-                                   "0,10000000000000001",
-                                   "0.1",
-                                   "12 Files (10K-4M)",
-                                   "variabel",
-                                   "Variabel",
-                                   "äpfel",
-                                   "Apfel",
-                                   "Zebra",
-                                   "12.34",
-                                   "1.2345",
-                                   "1,234.5",
-                                   "1.234,5",
-                                   "123456789012345678901234567890",
-                                   "123456789012345678901234567891",
-                                   "  128",
-                                   "-",
-                                   "e5"};
+    static const QStringList fixed =
+        QStringLiteral("| |0|-0|0,000|0.000|1e3|1E-2|-1e3|1.000|1,000|27.12.2007|01.03.2008|"
+                       "15.06.2007|12/27/2007|27.12.2007 09:36:04|09:36|9:36 PM|0,1|"
+                       "0,10000000000000001|0.1|12 Files (10K-4M)|variabel|Variabel|äpfel|Apfel|"
+                       "Zebra|12.34|1.2345|1,234.5|1.234,5|123456789012345678901234567890|"
+                       "123456789012345678901234567891|  128|-|e5")
+            .split(u'|');
     switch (random.bounded(5)) {
     case 0:
         return fixed[random.bounded(int(fixed.size()))];
@@ -114,21 +77,14 @@ QString randomCell(QRandomGenerator& random, const QLocale& locale)
         return QStringLiteral("Stick %1").arg(QChar(u'a' + random.bounded(26)));
     }
 }
-
-// The rows' identities in their present order.
-std::vector<const ListItem*> rowsOf(const ListItemCollection& items)
-{
-    std::vector<const ListItem*> rows;
-    for (int i = 0; i < items.ItemCount(); ++i)
-        rows.push_back(&items.Item(i));
-    return rows;
-}
 } // namespace
 
 class tst_ListTable : public QObject {
     Q_OBJECT
 
 private slots:
+    void init() { QLocale::setDefault(German); }
+
     void columnKeys()
     {
         ListTable table;
@@ -137,11 +93,8 @@ private slots:
         table.AddColumn(QStringLiteral("Name"), QStringLiteral("Name"), 1, 120);
         QCOMPARE(errorOf([&] { table.AddColumn(QStringLiteral("NAME")); }),
                  ErrorCode::KeyNotUnique);
-        QCOMPARE(table.ColumnCount(), 2);
         QCOMPARE(table.ColumnWidth(QStringLiteral("name")), 120); // look-ups ignore case
-        QCOMPARE(table.ColumnIndex(QStringLiteral("Name")), 1);
-        QCOMPARE(table.ColumnIndex(QStringLiteral("NAME")), 0); // ... ColumnIndex does not
-        QCOMPARE(table.ColumnIndex(QStringLiteral("unknown")), 0);
+        QCOMPARE(table.ColumnIndex(QStringLiteral("NAME")), 0);   // ... ColumnIndex does not
         QCOMPARE(errorOf([&] { table.ColumnCaption(QStringLiteral("unknown")); }),
                  ErrorCode::SubscriptOutOfRange);
 
@@ -150,24 +103,25 @@ private slots:
         QCOMPARE(errorOf([&] { table.ColumnCaption(QStringLiteral("3")); }),
                  ErrorCode::SubscriptOutOfRange);
         QCOMPARE(table.ColumnCaption(QStringLiteral("2")), QStringLiteral("three"));
-
         table.RemoveColumn(QStringLiteral("Name"));
         QCOMPARE(table.ColumnKey(1), QStringLiteral("3"));
         QCOMPARE(errorOf([&] { table.RemoveColumn(2); }), ErrorCode::SubscriptOutOfRange);
-        QCOMPARE(table.ColumnCount(), 2);
     }
 
     void columnsAreFixedWhileRowsExist()
     {
         ListTable table;
         QCOMPARE(errorOf([&] { table.AddItem(); }), ErrorCode::ItemsNeedColumns);
-        QCOMPARE(table.ItemCount(), 0);
         table.AddColumn(QStringLiteral("a"));
         table.AddItem(-1, QStringLiteral("row"));
         QCOMPARE(errorOf([&] { table.AddColumn(QStringLiteral("b")); }),
                  ErrorCode::ColumnsFixedWhileItems);
         QCOMPARE(errorOf([&] { table.RemoveColumn(0); }), ErrorCode::ColumnsFixedWhileItems);
-        QCOMPARE(table.ColumnCount(), 1);
+        // Refused while rows exist: the array would drop them with ItemCount still counting.
+        QCOMPARE(errorOf([&] { table.Items().PrepareForItems(0); }),
+                 ErrorCode::InvalidProcedureCall);
+        table.AddItem(-1, QStringLiteral("next"));
+        QCOMPARE(column(table, 0), (QStringList{"row", "next"}));
         table.Clear();
         table.AddColumn(QStringLiteral("b"));
         table.AddItem();
@@ -176,14 +130,13 @@ private slots:
 
     void currentRowFollowsInsertionAndRemoval()
     {
-        RecordingView view;
-        ListTable table(&view);
+        ListTable table;
         table.AddColumn();
         fill(table, {"a", "b", "c"});
         table.SetSelectedItem(0);
         QCOMPARE(table.AddItem(0, QStringLiteral("new")), 0);
         QCOMPARE(table.SelectedItem(), 1); // still on "a"
-        QCOMPARE(table.AddItem(-1, QStringLiteral("last")), 4);
+        table.AddItem(-1, QStringLiteral("last"));
         QCOMPARE(table.SelectedItem(), 1);
         table.RemoveItem(0);
         QCOMPARE(table.SelectedItem(), 0);
@@ -192,90 +145,39 @@ private slots:
         QCOMPARE(table.SelectedItem(), 2);
         QCOMPARE(errorOf([&] { table.RemoveItem(3); }), ErrorCode::SubscriptOutOfRange);
         QCOMPARE(errorOf([&] { table.RemoveItem(-1); }), ErrorCode::SubscriptOutOfRange);
+        QCOMPARE(errorOf([&] { table.MoveItem(0, 3); }), ErrorCode::SubscriptOutOfRange);
         QCOMPARE(column(table, 0), (QStringList{"a", "b", "c"}));
-        table.RemoveItem(0);
-        table.RemoveItem(0);
-        table.RemoveItem(0);
+        for (int i = 0; i < 3; ++i)
+            table.RemoveItem(0);
         QCOMPARE(table.SelectedItem(), -1);
-        QCOMPARE(view.scrollRanges, 5 + 5);
-        QVERIFY(view.refreshes >= 1 && view.redraws >= 10);
     }
 
-    // Refused while rows exist: the array would drop them with ItemCount still counting.
-    void noShrinkingUnderExistingRows()
+    // A row keeps its texts in one block, a byte per character while they fit Latin-1: a
+    // wider character or a very long cell must not damage the other cells.
+    void rowTextsSurviveEachOther()
     {
-        ListTable table;
-        table.AddColumn();
-        fill(table, {"a", "b", "c", "d", "e"});
-        QCOMPARE(errorOf([&] { table.Items().PrepareForItems(2); }),
-                 ErrorCode::InvalidProcedureCall);
-        table.AddItem(-1, QStringLiteral("f"));
-        QCOMPARE(column(table, 0), (QStringList{"a", "b", "c", "d", "e", "f"}));
-    }
-
-    // A row keeps its texts in one block: nothing for empty cells, a byte per character
-    // while they fit Latin-1.
-    void rowTexts_data()
-    {
-        QTest::addColumn<QStringList>("texts");
-        QTest::addColumn<int>("blockSize");
         const QString longText(70'000, u'x');
-        QTest::newRow("all empty") << QStringList(13) << 0;
-        QTest::newRow("Latin-1") << QStringList{"abc", "", "äöü"} << 4 + 3 * 2 + 6;
-        QTest::newRow("beyond Latin-1") << QStringList{"€", "", "x"} << 4 + 3 * 2 + 2 * 2;
-        QTest::newRow("longer than 65,535")
-            << QStringList{"a", longText, "b"} << 4 + 3 * 4 + 70'002;
-    }
-    void rowTexts()
-    {
-        QFETCH(QStringList, texts);
-        QFETCH(int, blockSize);
-        ListItem item;
-        item.SetSubItemCount(static_cast<std::int32_t>(texts.size()));
-        item.SetTexts(std::span(texts.constData(), static_cast<std::size_t>(texts.size())));
-        QCOMPARE(int(item.Texts().BlockSize()), blockSize);
-        std::u16string scratch;
-        for (int i = 0; i < texts.size(); ++i) {
-            QCOMPARE(item.Text(i), texts[i]);
-            QCOMPARE(item.TextView(i, scratch).toString(), texts[i]);
+        for (QStringList texts : {QStringList(13), QStringList{"abc", "", "äöü"},
+                                  QStringList{"€", "", "x"}, QStringList{"a", longText, "b"}}) {
+            ListItem item;
+            item.SetSubItemCount(static_cast<std::int32_t>(texts.size()));
+            item.SetTexts(std::span(texts.constData(), static_cast<std::size_t>(texts.size())));
+            const int last = int(texts.size()) - 1;
+            item.SetText(last, QStringLiteral("Ω"));
+            texts[last] = QStringLiteral("Ω");
+            std::u16string scratch;
+            for (int i = 0; i < texts.size(); ++i) {
+                QCOMPARE(item.Text(i), texts[i]);
+                QCOMPARE(item.TextView(i, scratch).toString(), texts[i]);
+            }
+            QCOMPARE(errorOf([&] { item.Text(last + 1); }), ErrorCode::SubscriptOutOfRange);
+            QCOMPARE(errorOf([&] { item.SetText(-1, u"x"); }), ErrorCode::SubscriptOutOfRange);
         }
-        // One cell changed, the others kept; a wider character widens the whole row.
-        const int last = int(texts.size()) - 1;
-        item.SetText(last, QStringLiteral("Ω"));
-        texts[last] = QStringLiteral("Ω");
-        for (int i = 0; i < texts.size(); ++i)
-            QCOMPARE(item.Text(i), texts[i]);
-        QCOMPARE(errorOf([&] { item.Text(last + 1); }), ErrorCode::SubscriptOutOfRange);
-        QCOMPARE(errorOf([&] { item.SetText(-1, u"x"); }), ErrorCode::SubscriptOutOfRange);
     }
-
-    void rowsMoveWithoutBeingCopied()
-    {
-        ListTable table;
-        table.AddColumn();
-        fill(table, {"0", "1", "2", "3", "4"});
-        const ListItem* first = &table.Items().Item(0);
-        table.SetItemSelected(0, true);
-        table.SetSelectedItem(0);
-        table.MoveItem(2, 2);
-        QCOMPARE(column(table, 0), (QStringList{"0", "1", "2", "3", "4"}));
-        table.MoveItem(0, 3);
-        QCOMPARE(column(table, 0), (QStringList{"1", "2", "3", "0", "4"}));
-        QCOMPARE(&table.Items().Item(3), first);
-        QVERIFY(table.ItemSelected(3));    // the flag travels with its item
-        QCOMPARE(table.SelectedItem(), 0); // the current row keeps its position
-        table.MoveItem(4, 1);
-        QCOMPARE(column(table, 0), (QStringList{"1", "4", "2", "3", "0"}));
-        table.AddItem(2, QStringLiteral("x"));
-        QCOMPARE(&table.Items().Item(5), first);
-        QCOMPARE(errorOf([&] { table.MoveItem(0, 6); }), ErrorCode::SubscriptOutOfRange);
-    }
-
-    void init() { QLocale::setDefault(German); }
 
     void shellSortPassesAndItsOutOfOrderAnswer()
     {
-        // 100 elements: passes with gaps 40, 13, 4, 1, each visiting j = gap .. 99 in order.
+        // 100 elements: passes with gaps 40, 13, 4, 1; the gaps decide where equal rows land.
         std::vector<int> values(100);
         std::iota(values.begin(), values.end(), 0);
         std::vector<std::pair<int, int>> compared;
@@ -284,29 +186,20 @@ private slots:
             return 0;
         });
         QCOMPARE(compared.size(), std::size_t(60 + 87 + 96 + 99));
-        QCOMPARE(compared.front(), std::make_pair(0, 40));
         QCOMPARE(compared[60], std::make_pair(0, 13));
-        QCOMPARE(compared.back(), std::make_pair(98, 99));
 
         // Only exactly 1 means "out of order".
         std::vector<int> kept{3, 2, 1};
         ShellSort(std::span(kept), [](int a, int b) { return a > b ? 2 : -1; });
         QCOMPARE(kept, (std::vector<int>{3, 2, 1}));
 
-        for (int count : {1, 14, 4097}) {
-            std::vector<int> random(static_cast<std::size_t>(count));
-            for (int& value : random)
-                value = QRandomGenerator::global()->bounded(50);
-            std::vector<int> expected = random;
-            std::sort(expected.begin(), expected.end());
-            int calls = 0;
-            ShellSort(std::span(random), [&](int a, int b) {
-                ++calls;
-                return a > b ? 1 : a < b ? -1 : 0;
-            });
-            QCOMPARE(random, expected);
-            QCOMPARE(calls > 0, count > 1);
-        }
+        std::vector<int> random(4097);
+        for (int& value : random)
+            value = QRandomGenerator::global()->bounded(50);
+        std::vector<int> expected = random;
+        std::sort(expected.begin(), expected.end());
+        ShellSort(std::span(random), [](int a, int b) { return a > b ? 1 : a < b ? -1 : 0; });
+        QCOMPARE(random, expected);
     }
 
     void headerClicksAlternatePerColumn()
@@ -320,23 +213,20 @@ private slots:
         QCOMPARE(column(table, 1), (QStringList{"a", "b", "C"})); // words: A to Z
         table.SortByHeader(1);
         QCOMPARE(column(table, 1), (QStringList{"C", "b", "a"}));
-        table.SortByHeader(0);
-        QCOMPARE(column(table, 0), (QStringList{"10", "2", "1"}));
 
-        // Sort by key neither repaints nor changes the next header order.
+        // Sort by key does not change the next header order; an unknown key sorts column 0.
         table.Sort(QStringLiteral("second"), 0);
         QCOMPARE(column(table, 1), (QStringList{"a", "b", "C"}));
-        QCOMPARE(table.Columns().Item(1).LastSortOrder, 0);
-        table.Sort(QStringLiteral("unknown"), 1); // an unknown key sorts column 0
-        QCOMPARE(column(table, 0), (QStringList{"1", "2", "10"}));
+        table.Sort(QStringLiteral("unknown"), 0);
+        QCOMPARE(column(table, 0), (QStringList{"10", "2", "1"}));
+        table.SortByHeader(1);
+        QCOMPARE(column(table, 1), (QStringList{"a", "b", "C"}));
 
-        // One row, or a column outside the table: nothing happens.
-        ListTable single = tableOf({"b", "a"});
-        single.Items().Sort(2, 0);
-        single.Items().Sort(-1, 0);
-        QCOMPARE(column(single, 0), (QStringList{"b", "a"}));
+        // A column outside the table: nothing happens.
+        table.Items().Sort(2, 0);
+        table.Items().Sort(-1, 0);
+        QCOMPARE(column(table, 1), (QStringList{"a", "b", "C"}));
     }
-
     void firstClickOrder_data()
     {
         QTest::addColumn<QLocale>("locale");
@@ -397,7 +287,6 @@ private slots:
                 << locale << QString::fromUtf8(text) << number << date;
         };
         row(German, " 1.234,5 ", true, false);
-        row(German, "1.004.980", true, false);
         row(German, "1e3", true, false);
         row(German, ",5", true, false);
         row(German, "27.12.2007", false, true);
@@ -405,10 +294,9 @@ private slots:
         row(German, "1.2", false, false);      // a group of one digit
         row(German, "1.2345", false, false);   // a group of four
         row(German, "1.234.56", false, false); // the last group cut short
+        row(German, "1.23.456", false, false); // a middle group cut short
         row(German, "1234.567", false, false); // a leading group longer than three
         row(German, "1.", false, false);       // a separator at the end
-        row(German, "1.2.3,4,5", false, false);
-        row(German, "12 Files", false, false);
         row(German, "", false, false);
         row(German, "29.02.2008", false, true);
         row(German, "30.02.2008", false, false);
@@ -417,10 +305,8 @@ private slots:
         row(English, "1,234.5", true, false);
         row(English, "1.", true, false);
         row(English, "27.12.2007", false, false);
-        row(English, "12,34", false, false);
         row(English, "12/27/2007 9:36 PM", false, true);
         row(Indian, "1,23,456", true, false);
-        row(Indian, "12,34,56,789", true, false);
         row(Indian, "123,456", false, false);
         row(Indian, "1,234,567", false, false);
     }
@@ -433,20 +319,6 @@ private slots:
         const modSortCallback::Session session(locale);
         QCOMPARE(modSortCallback::ReadNumber(text).has_value(), number);
         QCOMPARE(modSortCallback::ReadDate(text).has_value(), date);
-    }
-
-    void exactValues()
-    {
-        using namespace modSortCallback;
-        const Session session(German);
-        const auto value = [](const char* text) { return *ReadNumber(QString::fromUtf8(text)); };
-        QCOMPARE(compare(value("0,1"), value("0,10000000000000001")), -1);
-        QCOMPARE(compare(value("-0"), value("0,000")), 0);
-        QCOMPARE(compare(value("1.000"), value("1e3")), 0);
-        QCOMPARE(compare(value("-2"), value("-10")), 1);
-        QCOMPARE(compare(value("0,001"), value("1e-3")), 0);
-        QCOMPARE(compare(value("99"), value("1E2")), -1);
-        QCOMPARE(*ReadDate(u"02.01.1970 00:00:01"), 86401);
     }
 
     // Every cell read once must give exactly the order of comparing the texts pair by pair:
@@ -481,7 +353,9 @@ private slots:
         table.AddItem(rows / 2, QStringLiteral("short"));
         table.Items().SetColumnCount(2);
 
-        std::vector<const ListItem*> expected = rowsOf(table.Items());
+        std::vector<const ListItem*> expected;
+        for (int i = 0; i < table.ItemCount(); ++i)
+            expected.push_back(&table.Items().Item(i));
         modSortCallback::SetSortColumn(1);
         modSortCallback::SetSortOrder(order);
         {
@@ -491,7 +365,8 @@ private slots:
             });
         }
         table.Items().Sort(1, order);
-        QVERIFY(rowsOf(table.Items()) == expected);
+        for (int i = 0; i < table.ItemCount(); ++i)
+            QVERIFY(&table.Items().Item(i) == expected[std::size_t(i)]);
     }
 };
 

@@ -49,8 +49,7 @@ private slots:
 
     void cellsUnderTheirHeaders()
     {
-        QCOMPARE(rows()->rowCount(), 3);
-        QCOMPARE(rows()->columnCount(), 2); // neither the rule nor the hidden column
+        // Neither the rule nor the hidden column.
         const QStringList children{"Gerät", "Name", "a", "A", "b", "B", "c", "C"};
         QCOMPARE(table()->childCount(), children.size());
         for (int i = 0; i < children.size(); ++i) {

@@ -124,59 +124,31 @@ private slots:
         QVERIFY(log.entries.isEmpty());
     }
 
-    void aHandledMessageStopsBeforeTheWindow()
-    {
-        Window window;
-        RecordingClient client;
-        client.react = [](bool before, bool& handled, std::int32_t& reply, std::uint32_t) {
-            if (before) {
-                handled = true;
-                reply = 1;
-            }
-        };
-        Subclasser subclasser;
-        QVERIFY(subclasser.Subclass(window.handle, &client));
-        subclasser.AddMsg(window.handle, WM_LBUTTONDOWN, Subclasser::MSG_BEFORE_AND_AFTER);
-        QCOMPARE(sendMessage(window.handle, WM_LBUTTONDOWN, 0, 0), 1);
-        QVERIFY(window.own->received.empty());
-        QCOMPARE(client.calls.size(), 1u);
-
-        // A real press: the widget never sees it while the client stops it.
-        PressCountingWidget widget;
-        widget.resize(50, 50);
-        widget.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&widget));
-        const WindowHandle handle = registerWindow(&widget);
-        QVERIFY(subclasser.Subclass(handle, &client));
-        subclasser.AddMsg(handle, WM_LBUTTONDOWN, Subclasser::MSG_BEFORE);
-        QTest::mouseClick(&widget, Qt::LeftButton);
-        QCOMPARE(widget.presses, 0);
-        subclasser.DelMsg(handle, WM_LBUTTONDOWN, Subclasser::MSG_BEFORE);
-        QTest::mouseClick(&widget, Qt::LeftButton);
-        QCOMPARE(widget.presses, 1);
-    }
-
     // The window's own procedure is Qt's handling of the event: procedures behind it see the
     // widget after it handled the press, and its reply: 1 when it (or a parent it passed the
-    // press to) took it, else 0.
+    // press to) took it, else 0. A press handled in front never reaches the widget.
     void theWindowHandlesTheEventWhereTheChainSays_data()
     {
         QTest::addColumn<bool>("takes");
-        QTest::addColumn<bool>("callOriginalBefore");
+        QTest::addColumn<QString>("inFront"); // what the client does before the window
         QTest::addColumn<QStringList>("seen");
+        QTest::addColumn<int>("childPresses");
         QTest::addColumn<int>("parentPresses");
-        QTest::newRow("taken") << true << false
-                               << QStringList{"before 0 reply 0", "after 1 reply 1"} << 0;
-        QTest::newRow("let pass") << false << false
-                                  << QStringList{"before 0 reply 0", "after 1 reply 0"} << 1;
+        QTest::newRow("taken") << true << QString()
+                               << QStringList{"before 0 reply 0", "after 1 reply 1"} << 1 << 0;
+        QTest::newRow("let pass") << false << QString()
+                                  << QStringList{"before 0 reply 0", "after 1 reply 0"} << 1 << 1;
         QTest::newRow("called from before, then stopped")
-            << true << true << QStringList{"before 1 reply 1"} << 0;
+            << true << QStringLiteral("call") << QStringList{"before 1 reply 1"} << 1 << 0;
+        QTest::newRow("stopped") << true << QStringLiteral("stop")
+                                 << QStringList{"before 0 reply 1"} << 0 << 0;
     }
     void theWindowHandlesTheEventWhereTheChainSays()
     {
         QFETCH(bool, takes);
-        QFETCH(bool, callOriginalBefore);
+        QFETCH(QString, inFront);
         QFETCH(QStringList, seen);
+        QFETCH(int, childPresses);
         QFETCH(int, parentPresses);
         PressCountingWidget parent(nullptr, takes);
         PressCountingWidget child(&parent, takes);
@@ -189,8 +161,8 @@ private slots:
         RecordingClient client;
         QStringList recorded;
         client.react = [&](bool before, bool& handled, std::int32_t& reply, std::uint32_t msg) {
-            if (before && callOriginalBefore) {
-                reply = subclasser.CallOrigWndProc(handle, msg, 0, 0);
+            if (before && !inFront.isEmpty()) {
+                reply = inFront == u"call" ? subclasser.CallOrigWndProc(handle, msg, 0, 0) : 1;
                 handled = true;
             }
             recorded << QStringLiteral("%1 %2 reply %3")
@@ -200,14 +172,19 @@ private slots:
         };
         QVERIFY(subclasser.Subclass(handle, &client));
         subclasser.AddMsg(handle, WM_LBUTTONDOWN, Subclasser::MSG_BEFORE_AND_AFTER);
-        QTest::mousePress(&child, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(&child, Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(recorded, seen);
-        QCOMPARE(child.presses, 1);
+        QCOMPARE(child.presses, childPresses);
         QCOMPARE(parent.presses, parentPresses);
-        QTest::mouseRelease(&child, Qt::LeftButton, {}, QPoint(5, 5));
         // Outside any event, a message has no Qt handling to run.
         QCOMPARE(subclasser.CallOrigWndProc(handle, WM_LBUTTONDOWN, 0, 0), 0);
-        QCOMPARE(child.presses, 1);
+        QCOMPARE(child.presses, childPresses);
+
+        subclasser.DelMsg(handle, WM_LBUTTONDOWN, Subclasser::MSG_BEFORE_AND_AFTER);
+        QTest::mouseClick(&child, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(child.presses, childPresses + 1);
+        QCOMPARE(recorded, seen);
+        QVERIFY(log.entries.isEmpty());
     }
 
     void allMessagesUntilASpecificOneNarrowsTheTable()
