@@ -173,13 +173,7 @@ private slots:
         QVERIFY(!m_window->ui().cmdProt->isEnabled());
         QVERIFY(!m_window->ui().cmdSnap->isEnabled());
         QVERIFY(m_window->ui().Command1->isEnabled());
-        const ListView& list = *m_window->ui().ListView1;
-        QCOMPARE(list.ItemCount(), 9);
-        QCOMPARE(list.ItemText(0, 0), m_dir->path());
-        QCOMPARE(list.ItemText(0, 6), QStringLiteral("Test Stick 1.00"));
-        QCOMPARE(m_window->checkSelect(), QString());
-        QVERIFY(!list.Sortable());
-        QCOMPARE(list.Font().family(), QStringLiteral("Courier New"));
+        QVERIFY(!m_window->ui().ListView1->Sortable());
 
         m_window->ui().Combo1->setEditText(QStringLiteral("  16"));
         m_window->ui().Command6->click();
@@ -189,7 +183,6 @@ private slots:
     void rowClickShowsFreeSpaceAndRowColours()
     {
         selectDriveRow();
-        QCOMPARE(m_window->checkSelect(), m_dir->path());
         QCOMPARE(label(controls::Frame1),
                  QStringLiteral("Verfügbarer Speicher auf dem ausgewählten Datenträger ") +
                      m_dir->path());

@@ -15,48 +15,27 @@ class tst_CliOptions : public QObject {
 private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
 
-    void singleWithSizes()
+    void accepted()
     {
-        const ParseResult result = parseArguments(
+        const ParseResult single = parseArguments(
             {"single", m_dir.path() + "/", "--size", "16", "--block", "4096", "--json"});
-        QVERIFY2(result.options, qPrintable(result.error));
-        QCOMPARE(result.options->command, Command::SingleFile);
-        QCOMPARE(result.options->drive, m_dir.path());
+        QVERIFY2(single.options, qPrintable(single.error));
+        QCOMPARE(single.options->command, Command::SingleFile);
+        QCOMPARE(single.options->drive, m_dir.path());
         // The texts the settings lists would show for these values.
-        QCOMPARE(result.options->fileSizeText, QStringLiteral("  16"));
-        QCOMPARE(result.options->blockSizeText, QStringLiteral("4096"));
-        QVERIFY(result.options->json);
-    }
+        QCOMPARE(single.options->fileSizeText, QStringLiteral("  16"));
+        QCOMPARE(single.options->blockSizeText, QStringLiteral("4096"));
+        QVERIFY(single.options->json);
+        QVERIFY(parseArguments({"single", "/", "--size", "2047", "--block", "4096"}).options);
 
-    void defaultsAndPaths()
-    {
-        const ParseResult multi = parseArguments({"multi", "/"});
-        QVERIFY(multi.options);
-        QCOMPARE(multi.options->drive, QStringLiteral("/"));
-        QCOMPARE(multi.options->command, Command::MultiFile);
         QVERIFY(QDir(m_dir.path()).mkpath("relative/dir"));
         QDir::setCurrent(m_dir.path());
-        const ParseResult single = parseArguments({"single", "relative/dir"});
-        QCOMPARE(single.options->drive, m_dir.filePath("relative/dir"));
-        QCOMPARE(single.options->fileSizeText, QStringLiteral(" 128"));
-        QCOMPARE(single.options->blockSizeText, QStringLiteral(" 256"));
-        QCOMPARE(parseArguments({"--help"}).options->command, Command::Help);
-        QCOMPARE(parseArguments({"--version"}).options->command, Command::Version);
-        const ParseResult drives = parseArguments({"drives", "--json"});
-        QCOMPARE(drives.options->command, Command::Drives);
-        QVERIFY(drives.options->json);
-        QCOMPARE(parseArguments({"log"}).options->command, Command::Log);
-        QVERIFY(parseArguments({"log", "--json"}).options->json);
-        QCOMPARE(multi.options->saveName, std::nullopt);
-        const ParseResult saved = parseArguments({"single", "/", "--save", " Stick 2GB "});
-        QCOMPARE(saved.options->saveName.value_or("<none>"), QStringLiteral(" Stick 2GB "));
-        // The largest values the test can run with.
-        QVERIFY(parseArguments({"single", "/", "--size", "2047", "--block", "4096"}).options);
-        QVERIFY(parseArguments({"single", "/", "--size", "4", "--block", "4096"}).options);
-    }
+        const ParseResult saved = parseArguments({"single", "relative/dir", "--save", " Stick "});
+        QCOMPARE(saved.options->drive, m_dir.filePath("relative/dir"));
+        QCOMPARE(saved.options->fileSizeText, QStringLiteral(" 128"));
+        QCOMPARE(saved.options->blockSizeText, QStringLiteral(" 256"));
+        QCOMPARE(saved.options->saveName.value_or("<none>"), QStringLiteral(" Stick "));
 
-    void verifyAndTraces()
-    {
         const QString csv = m_dir.filePath("trace.csv");
         const ParseResult verify = parseArguments(
             {"verify", m_dir.path(), "--size", "64", "--keep", "--read-only", "--trace", csv});
@@ -68,8 +47,14 @@ private slots:
         const ParseResult plain = parseArguments({"verify", m_dir.path()});
         QCOMPARE(plain.options->checkSizeMB, std::nullopt);
         QVERIFY(!plain.options->keep && !plain.options->readOnly);
-        const ParseResult single = parseArguments({"single", m_dir.path(), "--trace", csv});
-        QCOMPARE(single.options->tracePath, std::optional<QString>(csv));
+
+        const std::pair<QStringList, Command> commands[] = {{{"multi", "/"}, Command::MultiFile},
+                                                            {{"--help"}, Command::Help},
+                                                            {{"--version"}, Command::Version},
+                                                            {{"drives", "--json"}, Command::Drives},
+                                                            {{"log"}, Command::Log}};
+        for (const auto& [arguments, command] : commands)
+            QCOMPARE(parseArguments(arguments).options->command, command);
     }
 
     void refusedArguments_data()

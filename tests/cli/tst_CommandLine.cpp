@@ -128,8 +128,6 @@ private slots:
         QCOMPARE(json["bytes"].toDouble(), 16.0 * 1048576);
         QCOMPARE(json["bytesRead"].toDouble(), 16.0 * 1048576);
         const double perSecond = json["writeBytesPerSecond"].toDouble();
-        QVERIFY(qAbs(perSecond - 16.0 * 1048576 / (json["writeMilliseconds"].toDouble() / 1000)) <
-                perSecond * 1e-9);
         QVERIFY(qAbs(json["writeMBps"].toDouble() - perSecond / 1048576) <= 0.005);
     }
 

@@ -174,7 +174,6 @@ private slots:
         // The summary ends with the verdict, which is one line.
         QVERIFY(verifySummary(report, "/media/anna/STICK", false, interrupted)
                     .endsWith("\n" + verdict + "\n"));
-        QVERIFY(!verdict.contains('\n'));
     }
 
     void summaryOfACounterfeit()
@@ -215,18 +214,16 @@ private slots:
                         {64 * MiB, 64 * MiB, 10.0 * MiB, {}}};
         QJsonObject json = QJsonDocument::fromJson(verifyJson(report, "/m", true, false)).object();
         QCOMPARE(json["state"].toString(), QStringLiteral("completed"));
-        QCOMPARE(json["bytesPerMByte"].toDouble(), 1048576.0);
-        QCOMPARE(json["bytesWritten"].toDouble(), 256.0 * MiB);
-        QCOMPARE(json["writeMBps"].toDouble(), 20.0);
-        QCOMPARE(json["readMBps"].toDouble(), 40.0);
-        QCOMPARE(json["bytesIntact"].toDouble(), 64.0 * MiB);
-        QCOMPARE(json["bytesOverwritten"].toDouble(), 192.0 * MiB);
-        QCOMPARE(json["bytesCorrupted"].toDouble(), 0.0);
-        QCOMPARE(json["bytesEmpty"].toDouble(), 0.0);
-        QCOMPARE(json["firstBadPosition"].toDouble(), 0.0);
-        QCOMPARE(json["usableCapacity"].toDouble(), 0.0);
         QCOMPARE(json["keep"].toBool(), true);
-        QCOMPARE(json["exitStatus"].toInt(), 3);
+        const std::pair<const char*, double> figures[] = {
+            {"bytesPerMByte", 1048576.0}, {"bytesWritten", 256.0 * MiB},
+            {"writeMBps", 20.0},          {"readMBps", 40.0},
+            {"bytesIntact", 64.0 * MiB},  {"bytesOverwritten", 192.0 * MiB},
+            {"bytesCorrupted", 0.0},      {"bytesEmpty", 0.0},
+            {"firstBadPosition", 0.0},    {"usableCapacity", 0.0},
+            {"exitStatus", 3.0}};
+        for (const auto& [key, value] : figures)
+            QVERIFY2(json[key].isDouble() && json[key].toDouble() == value, key);
         QCOMPARE(json["badRegions"].toArray(),
                  (QJsonArray{QJsonObject{
                      {"kind", "overwritten"}, {"position", 0.0}, {"length", 192.0 * MiB}}}));

@@ -1,5 +1,5 @@
-// What a hostile user or medium can put where the results go: at protokoll.dat, at the
-// screenshot's names, and in the device name the screenshot is named after. Nothing outside the
+// Where the results go: protokoll.dat and the screenshot, against what a hostile user or medium
+// puts at their names or in the device name the screenshot is named after. Nothing outside the
 // program folder is written, truncated or made writable, and nothing waits on a FIFO.
 
 #include "FaultyFileSystem.h"
@@ -15,7 +15,9 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +47,20 @@ TestResult singleResult()
     result.totalSizeText = "2.071.691.264";
     return result;
 }
+
+// Root writes anywhere; dropping the file-system identity makes permission bits bind again.
+struct UnprivilegedFiles {
+    UnprivilegedFiles()
+    {
+        if (::geteuid() == 0)
+            ::setfsuid(65534);
+    }
+    ~UnprivilegedFiles()
+    {
+        if (::geteuid() == 0)
+            ::setfsuid(0);
+    }
+};
 
 } // namespace
 
@@ -141,6 +157,7 @@ private slots:
         QTest::newRow("absolute path") << "/tmp/x y" << QStringLiteral("_tmp_x_y.png");
         QTest::newRow("control characters") << QStringLiteral("A\nB\tC") + QChar(0x7F) + QChar(0x85)
                                             << QStringLiteral("A_B_C__.png");
+        QTest::newRow("no name") << "" << QString();
         QTest::newRow("dot") << "." << QString();
         QTest::newRow("dot dot") << ".." << QString();
     }
@@ -154,13 +171,15 @@ private slots:
         testing::RecordingDialogs dialogs;
         const ScreenshotResult result =
             takeScreenshot(m_window, device, folder, PosixFileSystem::instance(), dialogs);
-        QVERIFY(result.attempted);
+        QCOMPARE(result.attempted, !device.isEmpty());
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
                  png.isEmpty() ? QStringList() : QStringList{png});
         QCOMPARE(result.pngPath, png.isEmpty() ? QString() : folder + png);
         QCOMPARE(QDir(m_folder).entryList(QDir::Files | QDir::Hidden), QStringList());
         QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("victim.png"))));
-        QCOMPARE(dialogs.messages.size(), png.isEmpty() ? 0 : 1);
+        QCOMPARE(dialogs.messageTexts(),
+                 png.isEmpty() ? QStringList()
+                               : QStringList{"ScreenShot wurde als \"" + png + "\" gespeichert!"});
     }
 
     void whatSitsAtTheScreenshotsNames_data()
@@ -201,6 +220,44 @@ private slots:
             QVERIFY(png.isFile() && !png.isSymLink());
             QCOMPARE(QImage(png.filePath(), "PNG").size(), m_window.size());
         }
+    }
+
+    void unwritableFolderReportsAndLeavesNoBmp()
+    {
+        QVERIFY(::chmod(native(m_folder).constData(), 0555) == 0);
+        ScreenshotResult result;
+        testing::RecordingDialogs dialogs;
+        {
+            const UnprivilegedFiles asUser;
+            result = takeScreenshot(m_window, QStringLiteral("USB DISK"), m_folder,
+                                    PosixFileSystem::instance(), dialogs);
+        }
+        QVERIFY(::chmod(native(m_folder).constData(), 0700) == 0);
+        QVERIFY(result.attempted && result.pngPath.isEmpty());
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList());
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].icon, QMessageBox::Warning);
+        QCOMPARE(dialogs.messages[0].text,
+                 QStringLiteral("Fehler beim Schreiben! Mögliche Ursachen:\r\n"
+                                "1. Der aktuelle Ordner befindet sich auf einen schreibgeschützten "
+                                "Datenträger.\r\n"
+                                "2. Sie besitzen nicht die erforderlichen Rechte um in diesen "
+                                "Ordner zu schreiben."));
+    }
+
+    // The export pauses with the event loop running: a second click meanwhile does nothing.
+    void clickDuringPauseStartsNoSecondExport()
+    {
+        testing::RecordingDialogs dialogs;
+        const auto take = [&](const QString& name) {
+            return takeScreenshot(m_window, name, m_folder, PosixFileSystem::instance(), dialogs);
+        };
+        ScreenshotResult inner;
+        QTimer::singleShot(100, this, [&] { inner = take(QStringLiteral("OTHER")); });
+        QVERIFY(take(QStringLiteral("FIRST")).attempted);
+        QVERIFY(!inner.attempted);
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList{"FIRST.png"});
+        QCOMPARE(dialogs.messages.size(), 1);
     }
 };
 

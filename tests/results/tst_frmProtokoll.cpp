@@ -22,11 +22,6 @@ QStringList seedRecords()
         .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
 }
 
-QRgb rgbOf(OleColor color)
-{
-    return qRgb(int(color & 0xFF), int(color >> 8 & 0xFF), int(color >> 16 & 0xFF));
-}
-
 // Answers every message box that comes up (the viewer's load asks from within its
 // constructor) and remembers its icon, title and text.
 struct MessageCatcher {
@@ -119,64 +114,36 @@ private slots:
         closeLogViewer();
     }
 
-    void seedLogShowsEveryRecordAsWritten()
-    {
-        MessageCatcher messages;
-        const ListView& list = open(results::seedBytes()).ListView1();
-        QCOMPARE(list.ItemCount(), 14);
-        for (int i = 0; i < 14; ++i)
-            QCOMPARE(row(list, i).join(u'|'), seedRecords()[i]);
-        QCOMPARE(list.ItemText(5, 0), QStringLiteral("Trekstor USB 256KByte "));
-        QCOMPARE(list.ItemText(10, 6), QStringLiteral("  64"));
-        for (int c = 1; c < frmProtokoll::ColumnCount; c += 2)
-            QCOMPARE(list.ItemText(0, c), QString());
-        QCOMPARE(m_viewer->windowTitle(), QStringLiteral("Protokoll Anzeige"));
-        QVERIFY(messages.seen.isEmpty());
-    }
-
     void columnsAndLayoutFollowTheWindow()
     {
         frmProtokoll& viewer = open(results::seedBytes());
         ListView& list = viewer.ListView1();
         const ListTable& table = list.Table();
-        QVERIFY(list.Sortable());
-        QCOMPARE(list.Font().family(), QStringLiteral("Tahoma"));
+        QCOMPARE(viewer.windowTitle(), QStringLiteral("Protokoll Anzeige"));
+        QCOMPARE(viewer.Command1().toolTip(), QStringLiteral("Fenster schliessen."));
+        QStringList headings;
+        for (int c = 0; c < frmProtokoll::ColumnCount; ++c)
+            headings << table.ColumnCaption(c);
+        QCOMPARE(headings.join(u'|'), QStringLiteral("Name||Write MB/s||Read MB/s||TestFile "
+                                                     "Size(MB)||BlockSize (KB)||Capacity "
+                                                     "(MB)||Date Time"));
 
         // 798 x 475 inside: the list 8 narrower and 28 shorter, the strip along the bottom.
-        QCOMPARE(viewer.size(), QSize(798, 475));
         QCOMPARE(list.geometry(), QRect(4, 8, 790, 447));
         QCOMPARE(viewer.Picture1().geometry(), QRect(0, 458, 798, 17));
-        QCOMPARE(viewer.Command1().geometry(), QRect(8, 1, 21, 15));
-        QCOMPARE(viewer.Command1().toolTip(), QStringLiteral("Fenster schliessen."));
-        const std::pair<int, const char*> headings[] = {
-            {0, "Name"},           {2, "Write MB/s"},
-            {4, "Read MB/s"},      {6, "TestFile Size(MB)"},
-            {8, "BlockSize (KB)"}, {10, "Capacity (MB)"},
-            {12, "Date Time"}};
-        for (const auto& [column, heading] : headings)
-            QCOMPARE(table.ColumnCaption(column), QString::fromLatin1(heading));
-        const QList<int> at790 = {205, 1, 75, 1, 75, 1, 103, 1, 87, 1, 96, 1, 122};
-        for (int c = 0; c < 13; ++c)
-            QCOMPARE(table.ColumnWidth(c), at790[c]);
-
         viewer.resize(600, 300);
         QCOMPARE(list.geometry(), QRect(4, 8, 592, 272));
         QCOMPARE(viewer.Picture1().geometry(), QRect(0, 283, 600, 17));
         QCOMPARE(table.ColumnWidth(0), 154); // 153.92
         QCOMPARE(table.ColumnWidth(1), 1);
-        QCOMPARE(table.ColumnWidth(12), 92); // 91.76
 
-        // Too small for the list: it keeps its last size.
+        // Too small for the list, or minimized: it keeps its last size.
         viewer.resize(6, 20);
         QCOMPARE(list.size(), QSize(592, 272));
-
         viewer.resize(600, 300);
         viewer.setWindowState(Qt::WindowMinimized);
         viewer.resize(500, 250);
         QCOMPARE(list.size(), QSize(592, 272));
-        viewer.setWindowState(Qt::WindowNoState);
-        viewer.resize(798, 475);
-        QCOMPARE(list.geometry(), QRect(4, 8, 790, 447));
     }
 
     // Every text of the seed and every heading fits its column in the face the list paints
@@ -210,30 +177,15 @@ private slots:
     {
         frmProtokoll& viewer = open(results::seedBytes());
         ListView& list = viewer.ListView1();
-        const QRgb cyan = rgbOf(frmProtokoll::PaleCyan), white = rgbOf(frmProtokoll::White),
-                   orange = rgbOf(frmProtokoll::LightOrange), silver = rgbOf(frmProtokoll::Silver);
-        QCOMPARE(cyan, qRgb(217, 252, 253));
-        QCOMPARE(orange, qRgb(255, 192, 128));
-        QCOMPARE(silver, qRgb(192, 192, 192));
-
-        QCOMPARE(cellPixel(list, 0, 0), cyan);
-        QCOMPARE(cellPixel(list, 0, 12), cyan);
-        QCOMPARE(cellPixel(list, 1, 0), white);
-        QCOMPARE(cellPixel(list, 2, 4), cyan);
-        for (int c = 1; c < 13; c += 2) {
-            QCOMPARE(cellPixel(list, 0, c, 0), silver);
-            QCOMPARE(cellPixel(list, 1, c, 0), silver);
-        }
-
+        const QRgb cyan = qRgb(217, 252, 253), white = qRgb(255, 255, 255),
+                   orange = qRgb(255, 192, 128), silver = qRgb(192, 192, 192);
         const int y = list.HeaderHeight() + list.ItemHeight() + list.ItemHeight() / 2;
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(50, y));
-        QVERIFY(list.Table().ItemSelected(1));
-        for (int c = 0; c < 13; c += 2)
-            QCOMPARE(cellPixel(list, 1, c, 2), orange);
-        for (int c = 1; c < 13; c += 2)
-            QCOMPARE(cellPixel(list, 1, c, 0), silver);
-        QCOMPARE(cellPixel(list, 0, 2, 2), cyan);
-        QCOMPARE(cellPixel(list, 3, 2, 2), white);
+        for (int c = 0; c < 13; ++c) {
+            QCOMPARE(cellPixel(list, 0, c, c % 2 ? 0 : 2), c % 2 ? silver : cyan);
+            QCOMPARE(cellPixel(list, 1, c, c % 2 ? 0 : 2), c % 2 ? silver : orange);
+            QCOMPARE(cellPixel(list, 3, c, c % 2 ? 0 : 2), c % 2 ? silver : white);
+        }
         for (const int row : {0, 1}) {
             std::int32_t back = -1, fore = -1;
             viewer.CustomDraw(row, 0, back, fore);
